@@ -1,0 +1,55 @@
+/*
+ * telvarid.h - the interface of telvarid.dll for setup programs written in C or C++.
+ *
+ * All four functions use the cdecl calling convention, take and return 32-bit values,
+ * and are exported undecorated, by name and by ordinal (1 to 4). Call them from one
+ * thread at a time. Link against libtelvarid.dll.a, or load the DLL at run time and
+ * resolve the names (or the ordinals) with GetProcAddress through the PFN_ types below.
+ */
+#ifndef TELVARID_H
+#define TELVARID_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Ordinal 1. Opens lpszPortName (for example "COM2") at dwBaudRate, 8 data bits, no
+ * parity, one stop bit. With bSendCommand non-zero it sends lpszCommand (at most 254
+ * characters; a carriage return is added) and waits up to 3000 ms for any byte.
+ * Returns 1 when the port is usable (and answered, if asked), also when another
+ * program holds the port; 0 otherwise. */
+int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate, BOOL bSendCommand,
+                               LPCSTR lpszCommand);
+
+/* Ordinal 2. Lays out the caller's message dialog (controls 200 icon, 201 text,
+ * 1 and 2 buttons, 202 extra) around lpszText, sets icon lIconType (0 information,
+ * 1 exclamation, 2 hand, 3 question), one button when lButtonMode is 1 and two
+ * otherwise, and gives the focus to control nIDFocus. Returns the window that had
+ * the focus before, or NULL. Call it on the thread that owns the dialog. */
+HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
+                               int nIDFocus);
+
+/* Ordinal 3. Asks the telephony service (TAPI32.DLL, loaded for the call) for a data
+ * modem. Returns 2 when one is configured for 9600 bit/s or more, 1 when data modems
+ * are listed but none is that fast, 0 when there is none or telephony can't be used.
+ * lpszPortName must hold 76 bytes; it receives the port name of the modem examined. */
+int __cdecl TVRModemAvailable(char *lpszPortName);
+
+/* Ordinal 4. Tries COM1 to COM4 in turn with "ATE0V1" and "AT" at 2400 bit/s.
+ * Returns 1 and stores the port number (1 to 4) in *lpPortNumber for the first port
+ * that answers; returns 0 and stores 0 when none does. A silent opened port costs
+ * about 8 seconds. */
+int __cdecl TVRScanForModem(int *lpPortNumber);
+
+typedef int(__cdecl *PFN_TVRCHECKCOMMPARAMS)(LPCSTR, DWORD, BOOL, LPCSTR);
+typedef HWND(__cdecl *PFN_TVRINITTEXTDIALOG)(HWND, LPCSTR, LONG, LONG, int);
+typedef int(__cdecl *PFN_TVRMODEMAVAILABLE)(char *);
+typedef int(__cdecl *PFN_TVRSCANFORMODEM)(int *);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TELVARID_H */

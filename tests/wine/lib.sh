@@ -1,0 +1,147 @@
+# Helpers for the integration suites (sourced inside the fence by rig.sh).
+#
+# A suite is a bash file tests/wine/suite-NAME.sh made of cases:
+#   tvr_case "what is checked"     starts a case (ports reset to nothing, logs fresh)
+#   tvr_port N TARGET / tvr_port_none N
+#   tvr_host [--by-ordinal] VERB ARGS...   runs tvrhost.exe; output in $OUT
+#   tvr_expect_line "key=value"   / tvr_expect_eq NAME EXPECTED ACTUAL / tvr_expect CMD...
+# and ends with a line "N passed, M failed" printed by tvr_end.
+
+TVR_PASSED=0
+TVR_FAILED=0
+TVR_CASE=""
+TVR_CASE_FAILED=0
+TVR_BG_PIDS=()
+TVR_XVFB_PID=""
+
+tvr_begin() {
+    TVR_SUITE=$(basename "$1" .sh)
+    TVR_LOG_DIR=$TVR_RIG_DIR/logs/$TVR_SUITE
+    rm -rf "$TVR_LOG_DIR"
+    mkdir -p "$TVR_LOG_DIR" "$TVR_RIG_DIR/ports"
+    trap tvr_cleanup EXIT
+    tvr_start_display
+}
+
+# Dialog tests need a display: a private Xvfb on a free display number.
+tvr_start_display() {
+    if ! command -v Xvfb >/dev/null; then return 0; fi
+    local n
+    for n in $(seq 91 140); do
+        if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then
+            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+            TVR_XVFB_PID=$!
+            export DISPLAY=":$n"
+            local i
+            for i in $(seq 1 50); do
+                [[ -e /tmp/.X11-unix/X$n ]] && return 0
+                sleep 0.1
+            done
+            return 0
+        fi
+    done
+}
+
+tvr_cleanup() {
+    tvr_stop_background
+    wineserver -k >/dev/null 2>&1 || true
+    if [[ -n $TVR_XVFB_PID ]]; then
+        kill "$TVR_XVFB_PID" 2>/dev/null || true
+        wait "$TVR_XVFB_PID" 2>/dev/null || true
+        TVR_XVFB_PID=""
+    fi
+}
+
+# Remembers a background process (an emulator, say) to stop at the end of the case.
+tvr_background() { TVR_BG_PIDS+=("$1"); }
+
+tvr_stop_background() {
+    local pid
+    for pid in "${TVR_BG_PIDS[@]+"${TVR_BG_PIDS[@]}"}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${TVR_BG_PIDS[@]+"${TVR_BG_PIDS[@]}"}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    TVR_BG_PIDS=()
+}
+
+tvr_finish_case() {
+    [[ -z $TVR_CASE ]] && return 0
+    tvr_stop_background
+    if ((TVR_CASE_FAILED)); then
+        TVR_FAILED=$((TVR_FAILED + 1))
+        echo "FAIL  $TVR_CASE"
+    else
+        TVR_PASSED=$((TVR_PASSED + 1))
+        echo "ok    $TVR_CASE"
+    fi
+    TVR_CASE=""
+}
+
+tvr_case() {
+    tvr_finish_case
+    TVR_CASE=$1
+    TVR_CASE_FAILED=0
+    local n
+    for n in 1 2 3 4; do tvr_port_none "$n"; done
+}
+
+tvr_fail() {
+    TVR_CASE_FAILED=1
+    echo "      $*"
+}
+
+# Points COMn at TARGET (a pty path); tvr_port_none leaves COMn naming nothing.
+tvr_port() { ln -sfn "$2" "$TVR_RIG_DIR/ports/com$1"; }
+tvr_port_none() { rm -f "$TVR_RIG_DIR/ports/com$1"; }
+
+# Runs the test host; its output goes to $OUT and $TVR_LOG_DIR/last.out, its exit code
+# to $RC. Extra environment for wine may be given in TVR_WINE_ENV (an array).
+tvr_host() {
+    tvr_wine "$TVR_DLL_DIR/tvrhost.exe" "$@"
+}
+
+tvr_wine() {
+    local exe=$1
+    shift
+    set +e
+    OUT=$(cd "$(dirname "$exe")" && env "${TVR_WINE_ENV[@]+"${TVR_WINE_ENV[@]}"}" \
+        timeout 300 wine "$exe" "$@" 2>"$TVR_LOG_DIR/last.err" | tr -d '\r')
+    RC=$?
+    set -e
+    printf '%s\n' "$OUT" >"$TVR_LOG_DIR/last.out"
+}
+
+# The value of KEY in a "key=value" output line of $OUT (first match).
+tvr_value() { printf '%s\n' "$OUT" | grep -o -E "(^| )$1=[^ ]*" | head -1 | sed -E "s/^ ?$1=//"; }
+
+tvr_expect_eq() {
+    if [[ "$2" != "$3" ]]; then
+        tvr_fail "$1: expected '$2', got '$3'"
+    fi
+}
+
+tvr_expect_value() { tvr_expect_eq "$1" "$2" "$(tvr_value "$1")"; }
+
+tvr_expect_line() {
+    if ! printf '%s\n' "$OUT" | grep -q -x -F -- "$1"; then
+        tvr_fail "expected a line '$1' in the output:"
+        printf '%s\n' "$OUT" | sed 's/^/        | /'
+    fi
+}
+
+# Passes when the command succeeds.
+tvr_expect() {
+    if ! "$@"; then
+        tvr_fail "expected to hold: $*"
+    fi
+}
+
+tvr_end() {
+    tvr_finish_case
+    tvr_cleanup
+    trap - EXIT
+    echo "$TVR_SUITE: $TVR_PASSED passed, $TVR_FAILED failed"
+    ((TVR_FAILED == 0))
+}

@@ -1,0 +1,24 @@
+# The real telvarid.dll as the Windows loader sees it.
+
+tvr_case "the DLL loads by name, exports four functions by name and ordinal, and nothing else"
+tvr_host exports
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "load=ok by=name"
+tvr_expect_line "machine=0x014c"
+tvr_expect_line "module=telvarid.dll"
+tvr_expect_line "functions=4 names=4 base=1"
+tvr_expect_line "export TVRCheckCommParams ordinal=1 same=1"
+tvr_expect_line "export TVRInitTextDialog ordinal=2 same=1"
+tvr_expect_line "export TVRModemAvailable ordinal=3 same=1"
+tvr_expect_line "export TVRScanForModem ordinal=4 same=1"
+tvr_expect_line "ordinal0=none ordinal5=none"
+tvr_expect_line "DllMain=hidden"
+tvr_expect_line "thread=ok"
+tvr_expect_line "reload=same"
+tvr_expect_line "unload=ok"
+
+tvr_case "the exports resolve by ordinal alone"
+tvr_host --by-ordinal exports
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "load=ok by=ordinal"
+tvr_expect_line "unload=ok"

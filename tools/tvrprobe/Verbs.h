@@ -1,0 +1,28 @@
+// tvrprobe's verbs. Each verb lives in its own file and registers itself here, so that
+// the dispatcher in main.cpp needs no change when a verb is added.
+#ifndef TVR_TOOLS_VERBS_H
+#define TVR_TOOLS_VERBS_H
+
+#include "TelvaridLoader.h"
+
+struct ProbeVerb {
+    const char *pszName;
+    const char *pszUsage;    // arguments, shown by "tvrprobe help"
+    const char *pszSummary;  // one line of what it does
+    // Runs the verb on the loaded library; argv holds the verb's own arguments.
+    int (*pfnRun)(const TelvaridApi *pApi, int argc, char **argv);
+    const ProbeVerb *pNext;
+};
+
+// Adds a verb to the list; use through TVR_PROBE_VERB at file scope.
+void RegisterProbeVerb(ProbeVerb *pVerb);
+
+struct ProbeVerbRegistrar {
+    explicit ProbeVerbRegistrar(ProbeVerb *pVerb) { RegisterProbeVerb(pVerb); }
+};
+
+#define TVR_PROBE_VERB(ident, name, usage, summary, fn)                   \
+    static ProbeVerb g_verb_##ident = {name, usage, summary, fn, nullptr}; \
+    static ProbeVerbRegistrar g_registrar_##ident(&g_verb_##ident)
+
+#endif // TVR_TOOLS_VERBS_H

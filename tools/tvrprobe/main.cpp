@@ -1,0 +1,57 @@
+// tvrprobe: loads telvarid.dll from its own folder, as a setup program does, and asks
+// it the question that the verb names, printing the answer in plain words.
+//
+//   tvrprobe                 the same as "tvrprobe scan"
+//   tvrprobe help            lists the verbs
+//   tvrprobe VERB [ARGS...]
+#include <stdio.h>
+#include <string.h>
+
+#include "Verbs.h"
+
+static const ProbeVerb *g_pVerbs = nullptr;
+
+void RegisterProbeVerb(ProbeVerb *pVerb)
+{
+    // Kept sorted by name, so that the help text lists the verbs alphabetically.
+    const ProbeVerb **ppAt = &g_pVerbs;
+    while (*ppAt && strcmp((*ppAt)->pszName, pVerb->pszName) < 0)
+        ppAt = const_cast<const ProbeVerb **>(&(*ppAt)->pNext);
+    pVerb->pNext = *ppAt;
+    *ppAt = pVerb;
+}
+
+static void PrintUsage(void)
+{
+    printf("usage: tvrprobe [VERB [ARGS...]]   (no verb: scan)\n\n");
+    for (const ProbeVerb *pVerb = g_pVerbs; pVerb; pVerb = pVerb->pNext)
+        printf("  tvrprobe %s %s\n      %s\n", pVerb->pszName, pVerb->pszUsage, pVerb->pszSummary);
+}
+
+int main(int argc, char **argv)
+{
+    const char *pszVerb = argc > 1 ? argv[1] : "scan";
+    if (strcmp(pszVerb, "help") == 0 || strcmp(pszVerb, "--help") == 0 || strcmp(pszVerb, "/?") == 0) {
+        PrintUsage();
+        return 0;
+    }
+    const ProbeVerb *pVerb = g_pVerbs;
+    while (pVerb && strcmp(pVerb->pszName, pszVerb) != 0)
+        pVerb = pVerb->pNext;
+    if (!pVerb) {
+        fprintf(stderr, "tvrprobe: unknown verb \"%s\"\n\n", pszVerb);
+        PrintUsage();
+        return 2;
+    }
+
+    TelvaridApi api;
+    if (!LoadTelvarid(&api, false)) {
+        fprintf(stderr, "tvrprobe: telvarid.dll could not be loaded from beside tvrprobe.exe "
+                        "(or it lacks one of its four exports)\n");
+        return 3;
+    }
+    int rc = pVerb->pfnRun(&api, argc > 1 ? argc - 2 : 0, argc > 1 ? argv + 2 : argv + argc);
+    UnloadTelvarid(&api);
+    fflush(stdout);
+    return rc;
+}
