@@ -1,13 +1,14 @@
-// Not built yet: the dialog layout answers null without touching the dialog.
+// TVRInitTextDialog: icon, layout, focus, each step whatever the one before did.
 #include <windows.h>
+
+#include "TextDialog.h"
 
 extern "C" HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
                                           int nIDFocus)
 {
-    (void)hDlg;
-    (void)lpszText;
-    (void)lIconType;
-    (void)lButtonMode;
-    (void)nIDFocus;
-    return NULL;
+    SetTextDialogIcon(hDlg, lIconType);
+    SizeTextDialog(hDlg, lpszText, lButtonMode);
+    // A missing control gives a null handle, which SetFocus takes as "no focus"; the
+    // caller gets whatever SetFocus answers either way.
+    return SetFocus(GetDlgItem(hDlg, nIDFocus));
 }

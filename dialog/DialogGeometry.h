@@ -1,0 +1,71 @@
+// Placement of a message dialog around its measured text: plain arithmetic over the
+// rectangles read from the dialog, the measured text extent and three system metrics.
+// No platform call happens here, so the layout can be tested and fuzzed on its own;
+// SizeTextDialog reads the inputs from the windows and applies the outputs.
+//
+//   text control  (lXOffset, lYOffset)       lTextWidth x (lTextHeight + 5)
+//   button row    top = lYOffset + lTextHeight + 15, centred on [0, row span)
+//                 [202 at x = 10]   [button 1] [button 2]
+//   dialog        lDlgWidth x lDlgHeight, centred on its old window rectangle
+#ifndef TVR_DIALOG_DIALOGGEOMETRY_H
+#define TVR_DIALOG_DIALOGGEOMETRY_H
+
+#include <windows.h>
+
+// Control IDs of the message dialog.
+#define TVR_ID_ICON 200   // static control that shows the icon
+#define TVR_ID_TEXT 201   // static control that shows the message
+#define TVR_ID_BUTTON1 1  // first push button (IDOK)
+#define TVR_ID_BUTTON2 2  // second push button (IDCANCEL), two-button mode only
+#define TVR_ID_EXTRA 202  // further control at the left end of the button row
+
+// Only this button mode lays out one button; every other value lays out two.
+#define TVR_ONE_BUTTON_MODE 1
+
+// What the layout starts from. Rectangles are window rectangles in screen coordinates;
+// a rectangle whose bHas flag is FALSE was never read and is never used.
+struct TextDialogLayoutInput {
+    RECT rTextRect;       // control 201, read after measuring
+    RECT rDlgRect;        // the dialog before it moves
+    RECT rOKRect;         // button 1, valid when bHasOK
+    RECT rCancelRect;     // button 2, valid when bHasCancel (looked up in two-button mode only)
+    RECT rExtraRect;      // control 202, valid when bHasExtra
+    BOOL bHasOK;
+    BOOL bHasCancel;
+    BOOL bHasExtra;
+    LONG lTextWidth;      // measured text, device units
+    LONG lTextHeight;
+    LONG lCXDlgFrame;     // SM_CXDLGFRAME
+    LONG lCYDlgFrame;     // SM_CYDLGFRAME
+    LONG lCYMenu;         // SM_CYMENU
+    LONG lButtonMode;     // TVR_ONE_BUTTON_MODE or any other value for two buttons
+};
+
+// One SetWindowPos: position and size together. Children take dialog client
+// coordinates, the dialog takes screen coordinates.
+struct WindowPlacement {
+    BOOL bMove;  // FALSE: this window is not touched
+    int x;
+    int y;
+    int cx;
+    int cy;
+};
+
+// The moves, to be applied in this order: text, OK, Cancel, extra, dialog.
+struct TextDialogLayout {
+    WindowPlacement text;
+    WindowPlacement ok;
+    WindowPlacement cancel;
+    WindowPlacement extra;
+    WindowPlacement dlg;
+};
+
+// TRUE when lButtonMode selects the one-button layout.
+BOOL IsOneButtonMode(LONG lButtonMode);
+
+// Computes every placement from pIn into pOut. All sums are formed at 64 bits and each
+// result is clamped to the int range, so extreme rectangles cannot overflow; results
+// that fit are exact.
+void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout *pOut);
+
+#endif // TVR_DIALOG_DIALOGGEOMETRY_H

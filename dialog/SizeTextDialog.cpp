@@ -1,0 +1,109 @@
+// SizeTextDialog: measures the message in the text control, then moves the text
+// control, the buttons, control 202 and the dialog around it.
+//
+//   GetDlgItem(201) -> GetDC -> GetClientRect -> DPtoLP(right, bottom)
+//     -> DrawTextA(DT_CALCRECT) -> LPtoDP(width, height) -> ReleaseDC
+//   GetWindowRect(201), GetWindowRect(dialog), the three metrics, buttons, control 202
+//   ComputeTextDialogLayout
+//   SetWindowPos(201), SetWindowTextA(201), SetWindowPos(1), [SetWindowPos(2)],
+//     [SetWindowPos(202)], SetWindowPos(dialog)
+//
+// Every rectangle is read before the first window moves: the layout is one computation
+// over what the dialog looked like at the start, and the device context is given back
+// before any window changes.
+#include <windows.h>
+#include <string.h>
+
+#include "DialogGeometry.h"
+#include "TextDialog.h"
+
+// Word-wrapped measurement with tabs expanded; nothing is drawn.
+static const UINT uMeasureFormat = DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK;
+// Position and size together, Z order untouched.
+static const UINT uMoveFlags = SWP_NOZORDER;
+
+// Measures lpszText word-wrapped within the text control's client width, in device
+// units. Returns FALSE when there is no device context or no client rectangle; the
+// device context is released on every path on which it was taken.
+static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LONG *plTextHeight)
+{
+    HDC hdc = GetDC(hText);
+    if (hdc == NULL)
+        return FALSE;
+
+    RECT rClient = {0, 0, 0, 0};
+    const BOOL bMeasured = GetClientRect(hText, &rClient);
+    if (bMeasured) {
+        // Only the bottom-right corner is converted: left and top are 0 in both spaces
+        // under the default mapping, and the width is what the wrap is bounded by.
+        POINT pt = {rClient.right, rClient.bottom};
+        DPtoLP(hdc, &pt, 1);
+        rClient.right = pt.x;
+        rClient.bottom = pt.y;
+        // No font is selected: the measurement uses the font the context comes with.
+        const int nHeight = DrawTextA(hdc, lpszText, -1, &rClient, uMeasureFormat);
+        pt.x = rClient.right;
+        pt.y = nHeight;
+        LPtoDP(hdc, &pt, 1);
+        *plTextWidth = pt.x;
+        *plTextHeight = pt.y;
+    }
+    ReleaseDC(hText, hdc);
+    return bMeasured;
+}
+
+// Looks up control nID and reads its window rectangle. A control that is missing, or
+// whose rectangle can't be read, counts as absent: nothing is computed from it.
+static BOOL ReadControlRect(HWND hDlg, int nID, HWND *phControl, RECT *pr)
+{
+    *phControl = GetDlgItem(hDlg, nID);
+    if (*phControl == NULL)
+        return FALSE;
+    return GetWindowRect(*phControl, pr);
+}
+
+static void ApplyPlacement(HWND hWnd, const WindowPlacement *pPlace)
+{
+    if (pPlace->bMove)
+        SetWindowPos(hWnd, NULL, pPlace->x, pPlace->y, pPlace->cx, pPlace->cy, uMoveFlags);
+}
+
+void SizeTextDialog(HWND hDlg, LPCSTR lpszText, LONG lButtonMode)
+{
+    HWND hText = GetDlgItem(hDlg, TVR_ID_TEXT);
+    if (hText == NULL)
+        return;
+
+    TextDialogLayoutInput in;
+    memset(&in, 0, sizeof in);
+    if (!MeasureDialogText(hText, lpszText, &in.lTextWidth, &in.lTextHeight))
+        return;
+
+    if (!GetWindowRect(hText, &in.rTextRect) || !GetWindowRect(hDlg, &in.rDlgRect))
+        return;
+    in.lCXDlgFrame = GetSystemMetrics(SM_CXDLGFRAME);
+    // The caption is allowed for with the menu-bar height, as the dialogs this lays
+    // out were designed with.
+    in.lCYMenu = GetSystemMetrics(SM_CYMENU);
+    in.lCYDlgFrame = GetSystemMetrics(SM_CYDLGFRAME);
+    in.lButtonMode = lButtonMode;
+
+    HWND hOK = NULL;
+    HWND hCancel = NULL;
+    HWND hExtra = NULL;
+    in.bHasOK = ReadControlRect(hDlg, TVR_ID_BUTTON1, &hOK, &in.rOKRect);
+    // In one-button mode control 2 is neither looked up nor touched.
+    if (!IsOneButtonMode(lButtonMode))
+        in.bHasCancel = ReadControlRect(hDlg, TVR_ID_BUTTON2, &hCancel, &in.rCancelRect);
+    in.bHasExtra = ReadControlRect(hDlg, TVR_ID_EXTRA, &hExtra, &in.rExtraRect);
+
+    TextDialogLayout out;
+    ComputeTextDialogLayout(&in, &out);
+
+    ApplyPlacement(hText, &out.text);
+    SetWindowTextA(hText, lpszText);
+    ApplyPlacement(hOK, &out.ok);
+    ApplyPlacement(hCancel, &out.cancel);
+    ApplyPlacement(hExtra, &out.extra);
+    ApplyPlacement(hDlg, &out.dlg);
+}

@@ -1,0 +1,357 @@
+// TVRInitTextDialog on the window double: the icon table, the exact calls of the
+// measurement and the five moves in their order, what a missing control changes, and
+// the focus result.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake_fixture.h"
+#include "fake_user.h"
+
+extern "C" HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
+                                          int nIDFocus);
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The reference dialog of the layout tests, as windows: the dialog's client area sits
+// 3 pixels in and 22 down (frame and caption); the text control's client area is
+// 200 x 40; the measurement answers 250 x 39.
+class TextDialogTest : public FakePlatformTest {
+protected:
+    void SetUp() override
+    {
+        FakePlatformTest::SetUp();
+        hDlg = fake::NewWindow("dialog", nullptr, 0, RECT{100, 100, 500, 300}, 3, 22);
+        hIcon = fake::NewWindow("icon", hDlg, 200, RECT{110, 140, 142, 172});
+        hText = fake::NewWindow("text", hDlg, 201, RECT{150, 140, 350, 180});
+        hOK = fake::NewWindow("ok", hDlg, 1, RECT{200, 250, 275, 273});
+        hCancel = fake::NewWindow("cancel", hDlg, 2, RECT{290, 250, 365, 273});
+        hExtra = fake::NewWindow("extra", hDlg, 202, RECT{110, 280, 200, 296});
+    }
+
+    // A dialog made from the named controls only (any of "icon text ok cancel extra").
+    void Rebuild(const std::string &strControls)
+    {
+        fake::Reset();
+        hDlg = fake::NewWindow("dialog", nullptr, 0, RECT{100, 100, 500, 300}, 3, 22);
+        auto Has = [&](const char *psz) { return strControls.find(psz) != std::string::npos; };
+        hIcon = Has("icon") ? fake::NewWindow("icon", hDlg, 200, RECT{110, 140, 142, 172}) : nullptr;
+        hText = Has("text") ? fake::NewWindow("text", hDlg, 201, RECT{150, 140, 350, 180}) : nullptr;
+        hOK = Has("ok") ? fake::NewWindow("ok", hDlg, 1, RECT{200, 250, 275, 273}) : nullptr;
+        hCancel = Has("cancel") ? fake::NewWindow("cancel", hDlg, 2, RECT{290, 250, 365, 273}) : nullptr;
+        hExtra = Has("extra") ? fake::NewWindow("extra", hDlg, 202, RECT{110, 280, 200, 296}) : nullptr;
+    }
+
+    HWND hDlg = nullptr, hIcon = nullptr, hText = nullptr, hOK = nullptr, hCancel = nullptr, hExtra = nullptr;
+};
+
+TEST_F(TextDialogTest, OneButtonReferenceDialogMakesExactlyTheseCalls)
+{
+    fake::SetFocusWindow(hCancel);
+    HWND hResult = TVRInitTextDialog(hDlg, "Hello", 0, 1, 1);
+    EXPECT_EQ(hResult, hCancel);
+    EXPECT_EQ(fake::Calls(), (Lines{
+                                 "LoadIconA(NULL, 32516)",
+                                 "SendDlgItemMessageA(dialog, 200, 370, 1, icon:32516)",
+                                 "GetDlgItem(dialog, 201)",
+                                 "GetDC(text)",
+                                 "GetClientRect(text)",
+                                 "DPtoLP(DC of text, {200,40}, 1)",
+                                 "DrawTextA(DC of text, \"Hello\", -1, {0,0,200,40}, 1104)",
+                                 "LPtoDP(DC of text, {250,39}, 1)",
+                                 "ReleaseDC(text, DC of text)",
+                                 "GetWindowRect(text)",
+                                 "GetWindowRect(dialog)",
+                                 "GetSystemMetrics(7)",
+                                 "GetSystemMetrics(15)",
+                                 "GetSystemMetrics(8)",
+                                 "GetDlgItem(dialog, 1)",
+                                 "GetWindowRect(ok)",
+                                 "GetDlgItem(dialog, 202)",
+                                 "GetWindowRect(extra)",
+                                 "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+                                 "SetWindowTextA(text, \"Hello\")",
+                                 "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
+                                 "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                                 "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
+                                 "GetDlgItem(dialog, 1)",
+                                 "SetFocus(ok)",
+                             }));
+    EXPECT_EQ(fake::FocusWindow(), hOK);
+    EXPECT_EQ(fake::WindowTextOf(hText), "Hello");
+    EXPECT_EQ(fake::ImageOf(hIcon), fake::SystemIcon(32516));
+    // The moves landed: the dialog's window rectangle and a child's screen position.
+    RECT rDlg = fake::WindowRectOf(hDlg);
+    EXPECT_EQ((std::vector<LONG>{rDlg.left, rDlg.top, rDlg.right, rDlg.bottom}),
+              (std::vector<LONG>{147, 134, 452, 265}));
+    RECT rOK = fake::WindowRectOf(hOK);
+    EXPECT_EQ((std::vector<LONG>{rOK.left, rOK.top}), (std::vector<LONG>{147 + 3 + 113, 134 + 22 + 72}));
+}
+
+class TextDialogModeTest : public TextDialogTest, public ::testing::WithParamInterface<LONG> {};
+
+TEST_P(TextDialogModeTest, EveryModeButOneLaysOutTwoButtonsInOrder)
+{
+    TVRInitTextDialog(hDlg, "Two", 3, GetParam(), 2);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
+                                                 "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+                                                 "SetWindowPos(ok, NULL, 68, 72, 75, 23, 4)",
+                                                 "SetWindowPos(cancel, NULL, 158, 72, 75, 23, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                                                 "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
+                                             }));
+    // Button 2 is looked up after button 1, and both before anything moves.
+    const Lines names = fake::Calls();
+    auto At = [&](const char *psz) { return std::find(names.begin(), names.end(), psz) - names.begin(); };
+    EXPECT_LT(At("GetDlgItem(dialog, 1)"), At("GetDlgItem(dialog, 2)"));
+    EXPECT_LT(At("GetWindowRect(cancel)"), At("SetWindowPos(text, NULL, 47, 18, 250, 44, 4)"));
+    EXPECT_EQ(fake::FocusWindow(), hCancel);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, TextDialogModeTest, ::testing::Values(0, 2, -1, 3, -2147483647 - 1),
+                         [](const ::testing::TestParamInfo<LONG> &info) {
+                             return "mode_" + std::string(info.param < 0 ? "minus" : "") +
+                                    std::to_string(info.param < 0 ? -(long long)info.param : info.param);
+                         });
+
+TEST_F(TextDialogTest, OneButtonModeNeverLooksUpOrMovesControl2)
+{
+    TVRInitTextDialog(hDlg, "One", 0, 1, 1);
+    for (const std::string &c : fake::Calls())
+        EXPECT_EQ(c.find("cancel"), std::string::npos) << c;
+    EXPECT_EQ(fake::CountCalls("GetDlgItem"), 4u); // 201, 1, 202, then the focus control
+}
+
+struct IconCase {
+    LONG lIconType;
+    int nIcon; // 0: none
+};
+
+void PrintTo(const IconCase &c, std::ostream *os) { *os << "type " << c.lIconType; }
+
+class TextDialogIconTest : public TextDialogTest, public ::testing::WithParamInterface<IconCase> {};
+
+TEST_P(TextDialogIconTest, LoadsTheSystemIconForTypesZeroToThreeOnly)
+{
+    HANDLE hBefore = reinterpret_cast<HANDLE>(0x1234);
+    fake::SetImage(hIcon, hBefore);
+    TVRInitTextDialog(hDlg, "Icon", GetParam().lIconType, 1, 1);
+    if (GetParam().nIcon) {
+        EXPECT_EQ(fake::CallsTo("LoadIconA"), Lines{"LoadIconA(NULL, " + std::to_string(GetParam().nIcon) + ")"});
+        EXPECT_EQ(fake::CallsTo("SendDlgItemMessageA"),
+                  Lines{"SendDlgItemMessageA(dialog, 200, 370, 1, icon:" + std::to_string(GetParam().nIcon) + ")"});
+        EXPECT_EQ(fake::ImageOf(hIcon), fake::SystemIcon(GetParam().nIcon));
+    } else {
+        EXPECT_EQ(fake::CountCalls("LoadIconA"), 0u);
+        EXPECT_EQ(fake::CountCalls("SendDlgItemMessageA"), 0u);
+        EXPECT_EQ(fake::ImageOf(hIcon), hBefore);
+    }
+    // The layout and the focus run whatever the icon step did.
+    EXPECT_EQ(fake::CountCalls("SetWindowPos"), 4u);
+    EXPECT_EQ(fake::FocusWindow(), hOK);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, TextDialogIconTest,
+                         ::testing::Values(IconCase{0, 32516}, IconCase{1, 32515}, IconCase{2, 32513},
+                                           IconCase{3, 32514}, IconCase{4, 0}, IconCase{-1, 0},
+                                           IconCase{-2147483647 - 1, 0}, IconCase{2147483647, 0}),
+                         [](const ::testing::TestParamInfo<IconCase> &info) {
+                             return "type_" + std::to_string(info.index);
+                         });
+
+TEST_F(TextDialogTest, NoIconFromTheSystemLeavesTheIconControlAlone)
+{
+    fake::FailCall("LoadIconA", 0);
+    TVRInitTextDialog(hDlg, "Icon", 2, 1, 1);
+    EXPECT_EQ(fake::CountCalls("LoadIconA"), 1u);
+    EXPECT_EQ(fake::CountCalls("SendDlgItemMessageA"), 0u);
+    EXPECT_EQ(fake::ImageOf(hIcon), nullptr);
+    EXPECT_EQ(fake::CountCalls("SetWindowPos"), 4u);
+}
+
+// Failures that stop the layout before anything moves: the dialog keeps its size and
+// place, the text is not written, a DC that was taken is given back, and the icon and
+// the focus still happen.
+struct StopCase {
+    const char *pszName;
+    const char *pszFail;  // call to fail, or nullptr
+    int nth;              // which call of it
+    bool bNoText;         // the dialog has no control 201
+    bool bTookDC;
+};
+
+void PrintTo(const StopCase &c, std::ostream *os) { *os << c.pszName; }
+
+class TextDialogStopTest : public TextDialogTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(TextDialogStopTest, NothingMoves)
+{
+    const StopCase &c = GetParam();
+    if (c.bNoText)
+        Rebuild("icon ok cancel extra");
+    if (c.pszFail)
+        fake::FailCall(c.pszFail, 0, c.nth);
+    fake::SetFocusWindow(hExtra);
+    HWND hResult = TVRInitTextDialog(hDlg, "Stop", 1, 0, 2);
+    EXPECT_EQ(fake::CountCalls("SetWindowPos"), 0u);
+    EXPECT_EQ(fake::CountCalls("SetWindowTextA"), 0u);
+    EXPECT_EQ(fake::CountCalls("ReleaseDC"), c.bTookDC ? 1u : 0u);
+    EXPECT_EQ(fake::OpenDCCount(), 0u);
+    RECT r = fake::WindowRectOf(hDlg);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{100, 100, 500, 300}));
+    EXPECT_EQ(fake::ImageOf(hIcon), fake::SystemIcon(32515));
+    EXPECT_EQ(hResult, hExtra);
+    EXPECT_EQ(fake::FocusWindow(), hCancel);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, TextDialogStopTest,
+                         ::testing::Values(StopCase{"no_control_201", nullptr, 0, true, false},
+                                           StopCase{"no_device_context", "GetDC", 0, false, false},
+                                           StopCase{"no_client_rectangle", "GetClientRect", 0, false, true},
+                                           StopCase{"text_rectangle_unreadable", "GetWindowRect", 1, false, true},
+                                           StopCase{"dialog_rectangle_unreadable", "GetWindowRect", 2, false,
+                                                    true}),
+                         [](const ::testing::TestParamInfo<StopCase> &info) { return info.param.pszName; });
+
+TEST_F(TextDialogTest, NoControl201MakesNoMeasurementCalls)
+{
+    Rebuild("icon ok cancel extra");
+    TVRInitTextDialog(hDlg, "Stop", 0, 1, 1);
+    EXPECT_EQ(fake::CallNames(), (Lines{"LoadIconA", "SendDlgItemMessageA", "GetDlgItem", "GetDlgItem", "SetFocus"}));
+}
+
+TEST_F(TextDialogTest, MissingFocusControlGivesSetFocusNullAndReturnsItsResult)
+{
+    fake::SetFocusWindow(hOK);
+    HWND hResult = TVRInitTextDialog(hDlg, "Focus", 0, 1, 999);
+    EXPECT_EQ(fake::CallsTo("SetFocus"), Lines{"SetFocus(NULL)"});
+    EXPECT_EQ(hResult, hOK);
+    EXPECT_EQ(fake::FocusWindow(), nullptr);
+}
+
+TEST_F(TextDialogTest, NoPreviousFocusReturnsNull)
+{
+    EXPECT_EQ(TVRInitTextDialog(hDlg, "Focus", 0, 1, 202), nullptr);
+    EXPECT_EQ(fake::FocusWindow(), hExtra);
+}
+
+// Only the bottom-right corner goes through the mapping, once each way: with logical =
+// device * 2 + 7, a converted left or top would show as 7.
+TEST_F(TextDialogTest, ConvertsOnlyTheBottomRightPointEachWay)
+{
+    fake::SetMapping(2, 7);
+    fake::SetTextExtent(507, 85); // logical; back in device units 250 x 39
+    TVRInitTextDialog(hDlg, "Scaled", 0, 1, 1);
+    EXPECT_EQ(fake::CallsTo("DPtoLP"), Lines{"DPtoLP(DC of text, {200,40}, 1)"});
+    EXPECT_EQ(fake::CallsTo("DrawTextA"), Lines{"DrawTextA(DC of text, \"Scaled\", -1, {0,0,407,87}, 1104)"});
+    EXPECT_EQ(fake::CallsTo("LPtoDP"), Lines{"LPtoDP(DC of text, {507,85}, 1)"});
+    EXPECT_EQ(fake::CallsTo("SetWindowPos").front(), "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)");
+}
+
+TEST_F(TextDialogTest, ReleasesTheDCBeforeTheFirstMove)
+{
+    TVRInitTextDialog(hDlg, "Order", 0, 0, 1);
+    const Lines names = fake::CallNames();
+    auto itRelease = std::find(names.begin(), names.end(), "ReleaseDC");
+    auto itMove = std::find(names.begin(), names.end(), "SetWindowPos");
+    ASSERT_NE(itRelease, names.end());
+    ASSERT_NE(itMove, names.end());
+    EXPECT_LT(itRelease - names.begin(), itMove - names.begin());
+    EXPECT_EQ(std::count(names.begin(), names.end(), "GetDC"), 1);
+}
+
+TEST_F(TextDialogTest, TheTextHeightGrowsTheDialogOneForOne)
+{
+    fake::SetTextExtent(120, 139);
+    TVRInitTextDialog(hDlg, "Tall", 0, 1, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
+                                                 "SetWindowPos(text, NULL, 47, 18, 120, 144, 4)",
+                                                 "SetWindowPos(ok, NULL, 48, 172, 75, 23, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 172, 90, 16, 4)",
+                                                 "SetWindowPos(dialog, NULL, 212, 85, 175, 231, 4)",
+                                             }));
+}
+
+struct MissingCase {
+    const char *pszName;
+    const char *pszControls;
+    LONG lButtonMode;
+    Lines moves;
+};
+
+void PrintTo(const MissingCase &c, std::ostream *os) { *os << c.pszName; }
+
+class TextDialogMissingTest : public TextDialogTest, public ::testing::WithParamInterface<MissingCase> {};
+
+TEST_P(TextDialogMissingTest, LaysOutWhatIsThere)
+{
+    Rebuild(GetParam().pszControls);
+    TVRInitTextDialog(hDlg, "Missing", 0, GetParam().lButtonMode, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), GetParam().moves);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, TextDialogMissingTest,
+    ::testing::Values(
+        MissingCase{"no_control_202", "icon text ok cancel", 0,
+                    Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)", "SetWindowPos(ok, NULL, 68, 72, 75, 23, 4)",
+                          "SetWindowPos(cancel, NULL, 158, 72, 75, 23, 4)",
+                          "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)"}},
+        MissingCase{"two_buttons_without_button_2", "icon text ok extra", 0,
+                    Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)", "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
+                          "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                          "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)"}},
+        MissingCase{"two_buttons_without_button_1", "icon text cancel extra", 2,
+                    Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+                          "SetWindowPos(cancel, NULL, 113, 72, 75, 23, 4)",
+                          "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                          "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)"}},
+        MissingCase{"one_button_without_button_1", "icon text cancel extra", 1,
+                    Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+                          "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                          "SetWindowPos(dialog, NULL, 147, 157, 305, 85, 4)"}},
+        MissingCase{"no_buttons_no_202", "icon text", 0,
+                    Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+                          "SetWindowPos(dialog, NULL, 147, 157, 305, 85, 4)"}}),
+    [](const ::testing::TestParamInfo<MissingCase> &info) { return info.param.pszName; });
+
+TEST_F(TextDialogTest, UnreadableButtonRectangleCountsAsMissingButton)
+{
+    fake::FailCall("GetWindowRect", 0, 3); // text, dialog, then button 1
+    TVRInitTextDialog(hDlg, "Unreadable", 0, 0, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
+                                                 "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+                                                 "SetWindowPos(cancel, NULL, 113, 72, 75, 23, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                                                 "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
+                                             }));
+}
+
+// The second call measures against the width the first call gave the text control and
+// centres on the rectangle the first call gave the dialog; on this dialog, whose client
+// area sits where the metrics say, it changes nothing more.
+TEST_F(TextDialogTest, SecondCallStartsFromTheFirstCallsGeometry)
+{
+    TVRInitTextDialog(hDlg, "Again", 0, 1, 1);
+    const size_t nFirst = fake::Calls().size();
+    TVRInitTextDialog(hDlg, "Again", 0, 1, 1);
+    Lines draws, moves;
+    for (size_t i = nFirst; i < fake::Calls().size(); ++i) {
+        const std::string &c = fake::Calls()[i];
+        if (c.rfind("DrawTextA", 0) == 0)
+            draws.push_back(c);
+        if (c.rfind("SetWindowPos", 0) == 0)
+            moves.push_back(c);
+    }
+    EXPECT_EQ(draws, Lines{"DrawTextA(DC of text, \"Again\", -1, {0,0,250,44}, 1104)"});
+    EXPECT_EQ(moves, (Lines{
+                         "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+                         "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
+                         "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                         "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
+                     }));
+}
+
+} // namespace

@@ -1,0 +1,335 @@
+#include "fake_user.h"
+
+#include "fake_platform.h"
+
+#include <map>
+#include <vector>
+
+namespace fake {
+namespace {
+
+struct Window {
+    std::string strName;
+    HWND hParent;
+    int nID;
+    RECT rPos; // in the parent's client coordinates; screen coordinates for a top-level window
+    int dxClient;
+    int dyClient;
+    std::string strText;
+    HANDLE hImage;
+};
+
+const uintptr_t uWindowBase = 0x50000; // fake HWND values: base + 16 * index
+const uintptr_t uIconBase = 0x90000;   // fake HICON values: base + icon number
+
+struct UserState {
+    std::vector<Window> windows;
+    std::map<int, int> metrics;
+    LONG cxText = 250;
+    LONG cyText = 39;
+    int nScale = 1;
+    int nOrigin = 0;
+    HWND hFocus = nullptr;
+    std::map<HDC, HWND> dcs;
+};
+
+UserState &U()
+{
+    static UserState *s = new UserState; // never destroyed, like the core state
+    return *s;
+}
+
+void ResetUser()
+{
+    UserState &u = U();
+    u = UserState();
+    u.metrics[SM_CXDLGFRAME] = 3;
+    u.metrics[SM_CYDLGFRAME] = 3;
+    u.metrics[SM_CYMENU] = 19;
+    u.metrics[SM_CYCAPTION] = 24;
+}
+
+struct Registrar {
+    Registrar()
+    {
+        AddResetHook(ResetUser);
+        ResetUser();
+    }
+} g_registrar;
+
+Window *Find(HWND hWnd)
+{
+    uintptr_t u = reinterpret_cast<uintptr_t>(hWnd);
+    if (u < uWindowBase || (u - uWindowBase) % 16 != 0)
+        return nullptr;
+    size_t i = (u - uWindowBase) / 16;
+    return i < U().windows.size() ? &U().windows[i] : nullptr;
+}
+
+// Screen position of the window's client area origin.
+POINT ClientOrigin(HWND hWnd);
+
+RECT ScreenRect(HWND hWnd)
+{
+    const Window *w = Find(hWnd);
+    RECT r = w->rPos;
+    if (w->hParent) {
+        POINT pt = ClientOrigin(w->hParent);
+        r.left += pt.x;
+        r.right += pt.x;
+        r.top += pt.y;
+        r.bottom += pt.y;
+    }
+    return r;
+}
+
+POINT ClientOrigin(HWND hWnd)
+{
+    RECT r = ScreenRect(hWnd);
+    const Window *w = Find(hWnd);
+    return POINT{r.left + w->dxClient, r.top + w->dyClient};
+}
+
+std::string Name(HWND hWnd)
+{
+    if (!hWnd)
+        return "NULL";
+    const Window *w = Find(hWnd);
+    return w ? w->strName : Ptr(hWnd);
+}
+
+std::string IconName(LPARAM l)
+{
+    uintptr_t u = static_cast<uintptr_t>(l);
+    if (u >= uIconBase + 32512 && u <= uIconBase + 32518)
+        return "icon:" + std::to_string(u - uIconBase);
+    return Hex(u);
+}
+
+std::string Num(long long v) { return std::to_string(v); }
+
+std::string RectText(const RECT *pr)
+{
+    return "{" + Num(pr->left) + "," + Num(pr->top) + "," + Num(pr->right) + "," + Num(pr->bottom) + "}";
+}
+
+std::string PointsText(const POINT *ppt, int c)
+{
+    std::string s = "{";
+    for (int i = 0; i < c; ++i)
+        s += (i ? ";" : "") + Num(ppt[i].x) + "," + Num(ppt[i].y);
+    return s + "}";
+}
+
+std::string DCName(HDC hdc) { return IsOpenHandle(hdc) ? HandleName(hdc) : Ptr(hdc); }
+
+} // namespace
+
+HWND NewWindow(const char *pszName, HWND hParent, int nID, RECT rWindow, int dxClient, int dyClient)
+{
+    UserState &u = U();
+    HWND hWnd = reinterpret_cast<HWND>(uWindowBase + 16 * u.windows.size());
+    RECT rPos = rWindow;
+    if (hParent) {
+        POINT pt = ClientOrigin(hParent);
+        rPos = RECT{rWindow.left - pt.x, rWindow.top - pt.y, rWindow.right - pt.x, rWindow.bottom - pt.y};
+    }
+    u.windows.push_back(Window{pszName, hParent, nID, rPos, dxClient, dyClient, "", nullptr});
+    return hWnd;
+}
+
+RECT WindowRectOf(HWND hWnd) { return ScreenRect(hWnd); }
+std::string WindowTextOf(HWND hWnd) { return Find(hWnd)->strText; }
+HANDLE ImageOf(HWND hWnd) { return Find(hWnd)->hImage; }
+void SetImage(HWND hWnd, HANDLE hImage) { Find(hWnd)->hImage = hImage; }
+HWND FocusWindow() { return U().hFocus; }
+void SetFocusWindow(HWND hWnd) { U().hFocus = hWnd; }
+void SetSystemMetric(int nIndex, int nValue) { U().metrics[nIndex] = nValue; }
+
+void SetTextExtent(LONG cxLogical, LONG cyLogical)
+{
+    U().cxText = cxLogical;
+    U().cyText = cyLogical;
+}
+
+void SetMapping(int nScale, int nOrigin)
+{
+    U().nScale = nScale;
+    U().nOrigin = nOrigin;
+}
+
+HICON SystemIcon(int n)
+{
+    if (n < 32512 || n > 32518)
+        return nullptr;
+    return reinterpret_cast<HICON>(uIconBase + static_cast<uintptr_t>(n));
+}
+
+size_t OpenDCCount() { return U().dcs.size(); }
+
+} // namespace fake
+
+using fake::U;
+
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
+{
+    fake::RecordCall("GetDlgItem(" + fake::Name(hDlg) + ", " + fake::Num(nIDDlgItem) + ")");
+    if (fake::TakeFailure("GetDlgItem") || !hDlg)
+        return nullptr;
+    for (size_t i = 0; i < U().windows.size(); ++i)
+        if (U().windows[i].hParent == hDlg && U().windows[i].nID == nIDDlgItem)
+            return reinterpret_cast<HWND>(fake::uWindowBase + 16 * i);
+    return nullptr;
+}
+
+HWND WINAPI SetFocus(HWND hWnd)
+{
+    fake::RecordCall("SetFocus(" + fake::Name(hWnd) + ")");
+    if (fake::TakeFailure("SetFocus"))
+        return nullptr;
+    HWND hPrevious = U().hFocus;
+    U().hFocus = hWnd;
+    return hPrevious;
+}
+
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
+{
+    uintptr_t u = reinterpret_cast<uintptr_t>(lpIconName);
+    fake::RecordCall("LoadIconA(" + fake::Ptr(hInstance) + ", " + (u < 0x10000 ? fake::Num(u) : "\"string\"") + ")");
+    if (fake::TakeFailure("LoadIconA") || hInstance || u >= 0x10000)
+        return nullptr;
+    return fake::SystemIcon(static_cast<int>(u));
+}
+
+LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    fake::RecordCall("SendDlgItemMessageA(" + fake::Name(hDlg) + ", " + fake::Num(nIDDlgItem) + ", " +
+                     fake::Num(Msg) + ", " + fake::Num(wParam) + ", " + fake::IconName(lParam) + ")");
+    if (fake::TakeFailure("SendDlgItemMessageA"))
+        return 0;
+    for (fake::Window &w : U().windows) {
+        if (w.hParent == hDlg && w.nID == nIDDlgItem) {
+            if (Msg != STM_SETIMAGE)
+                return 0;
+            HANDLE hOld = w.hImage;
+            w.hImage = reinterpret_cast<HANDLE>(lParam);
+            return reinterpret_cast<LRESULT>(hOld);
+        }
+    }
+    return 0;
+}
+
+HDC WINAPI GetDC(HWND hWnd)
+{
+    fake::RecordCall("GetDC(" + fake::Name(hWnd) + ")");
+    if (fake::TakeFailure("GetDC"))
+        return nullptr;
+    HDC hdc = static_cast<HDC>(fake::NewHandle("DC of " + fake::Name(hWnd)));
+    U().dcs[hdc] = hWnd;
+    return hdc;
+}
+
+int WINAPI ReleaseDC(HWND hWnd, HDC hDC)
+{
+    fake::RecordCall("ReleaseDC(" + fake::Name(hWnd) + ", " + fake::DCName(hDC) + ")");
+    auto it = U().dcs.find(hDC);
+    if (it == U().dcs.end() || it->second != hWnd)
+        return 0;
+    U().dcs.erase(it);
+    fake::CloseFakeHandle(hDC);
+    return 1;
+}
+
+BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
+{
+    fake::RecordCall("GetClientRect(" + fake::Name(hWnd) + ")");
+    const fake::Window *w = fake::Find(hWnd);
+    if (fake::TakeFailure("GetClientRect") || !w)
+        return FALSE;
+    const RECT &r = w->rPos;
+    *lpRect = RECT{0, 0, r.right - r.left - 2 * w->dxClient, r.bottom - r.top - w->dyClient - w->dxClient};
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
+{
+    fake::RecordCall("GetWindowRect(" + fake::Name(hWnd) + ")");
+    if (fake::TakeFailure("GetWindowRect") || !fake::Find(hWnd))
+        return FALSE;
+    *lpRect = fake::ScreenRect(hWnd);
+    return TRUE;
+}
+
+int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format)
+{
+    fake::RecordCall("DrawTextA(" + fake::DCName(hdc) + ", \"" + std::string(lpchText ? lpchText : "(null)") +
+                     "\", " + fake::Num(cchText) + ", " + fake::RectText(lprc) + ", " + fake::Num(format) + ")");
+    if (fake::TakeFailure("DrawTextA") || U().dcs.count(hdc) == 0)
+        return 0;
+    if (format & DT_CALCRECT) {
+        lprc->right = lprc->left + U().cxText;
+        lprc->bottom = lprc->top + U().cyText;
+    }
+    return U().cyText;
+}
+
+int WINAPI GetSystemMetrics(int nIndex)
+{
+    fake::RecordCall("GetSystemMetrics(" + fake::Num(nIndex) + ")");
+    auto it = U().metrics.find(nIndex);
+    return it == U().metrics.end() ? 0 : it->second;
+}
+
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags)
+{
+    fake::RecordCall("SetWindowPos(" + fake::Name(hWnd) + ", " + fake::Name(hWndInsertAfter) + ", " + fake::Num(X) +
+                     ", " + fake::Num(Y) + ", " + fake::Num(cx) + ", " + fake::Num(cy) + ", " + fake::Num(uFlags) + ")");
+    fake::Window *w = fake::Find(hWnd);
+    if (fake::TakeFailure("SetWindowPos") || !w)
+        return FALSE;
+    RECT &r = w->rPos;
+    if (!(uFlags & SWP_NOMOVE)) {
+        LONG cxOld = r.right - r.left, cyOld = r.bottom - r.top;
+        r = RECT{X, Y, X + cxOld, Y + cyOld};
+    }
+    if (!(uFlags & SWP_NOSIZE)) {
+        r.right = r.left + cx;
+        r.bottom = r.top + cy;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
+{
+    fake::RecordCall("SetWindowTextA(" + fake::Name(hWnd) + ", \"" + std::string(lpString ? lpString : "(null)") +
+                     "\")");
+    fake::Window *w = fake::Find(hWnd);
+    if (fake::TakeFailure("SetWindowTextA") || !w)
+        return FALSE;
+    w->strText = lpString ? lpString : "";
+    return TRUE;
+}
+
+BOOL WINAPI DPtoLP(HDC hdc, LPPOINT lppt, int c)
+{
+    fake::RecordCall("DPtoLP(" + fake::DCName(hdc) + ", " + fake::PointsText(lppt, c) + ", " + fake::Num(c) + ")");
+    if (fake::TakeFailure("DPtoLP") || U().dcs.count(hdc) == 0)
+        return FALSE;
+    for (int i = 0; i < c; ++i) {
+        lppt[i].x = lppt[i].x * U().nScale + U().nOrigin;
+        lppt[i].y = lppt[i].y * U().nScale + U().nOrigin;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI LPtoDP(HDC hdc, LPPOINT lppt, int c)
+{
+    fake::RecordCall("LPtoDP(" + fake::DCName(hdc) + ", " + fake::PointsText(lppt, c) + ", " + fake::Num(c) + ")");
+    if (fake::TakeFailure("LPtoDP") || U().dcs.count(hdc) == 0)
+        return FALSE;
+    for (int i = 0; i < c; ++i) {
+        lppt[i].x = (lppt[i].x - U().nOrigin) / U().nScale;
+        lppt[i].y = (lppt[i].y - U().nOrigin) / U().nScale;
+    }
+    return TRUE;
+}

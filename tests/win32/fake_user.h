@@ -1,0 +1,52 @@
+// Windows and graphics part of the Win32 test double: a small window manager with
+// dialogs and their child controls, device contexts that count as open handles (a DC
+// not released fails the fixture), a scriptable text measurement, a settable
+// device-to-logical mapping, system metrics, shared icons and the keyboard focus.
+// Every call is logged as "Name(args)", windows by the name they were created with.
+#ifndef TVR_TEST_FAKE_USER_H
+#define TVR_TEST_FAKE_USER_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace fake {
+
+// Creates a window. hParent NULL makes a top-level window (a dialog); otherwise a
+// child control with the dialog ID nID. rWindow is its window rectangle in screen
+// coordinates; its client area is as large as its window rectangle, placed at
+// (dxClient, dyClient) inside it (a dialog's frame and caption).
+HWND NewWindow(const char *pszName, HWND hParent, int nID, RECT rWindow, int dxClient = 0, int dyClient = 0);
+RECT WindowRectOf(HWND hWnd);
+std::string WindowTextOf(HWND hWnd);
+// The image a control was given with STM_SETIMAGE (NULL if none).
+HANDLE ImageOf(HWND hWnd);
+void SetImage(HWND hWnd, HANDLE hImage);
+
+// The window that has the keyboard focus (NULL: none).
+HWND FocusWindow();
+void SetFocusWindow(HWND hWnd);
+
+// GetSystemMetrics answers; unset indices answer 0. Reset sets SM_CXDLGFRAME 3,
+// SM_CYDLGFRAME 3, SM_CYMENU 19 and SM_CYCAPTION 24 (unlike the menu height, so a
+// layout that used the caption would show).
+void SetSystemMetric(int nIndex, int nValue);
+
+// DrawTextA with DT_CALCRECT sets the rectangle's right edge to left + cxLogical and
+// its bottom to top + cyLogical, and returns cyLogical. Reset sets 250 x 39.
+void SetTextExtent(LONG cxLogical, LONG cyLogical);
+
+// Device-to-logical mapping of every DC: logical = device * nScale + nOrigin, and back
+// (integer division) for LPtoDP. Reset sets scale 1, origin 0.
+void SetMapping(int nScale, int nOrigin);
+
+// The icon handle LoadIconA(NULL, MAKEINTRESOURCE(n)) gives for a predefined system
+// icon number n (32512 to 32518); other numbers give NULL.
+HICON SystemIcon(int n);
+
+// How many DCs GetDC handed out that have not been released.
+size_t OpenDCCount();
+
+} // namespace fake
+
+#endif // TVR_TEST_FAKE_USER_H
