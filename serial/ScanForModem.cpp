@@ -1,8 +1,155 @@
-// Not built yet: the serial modem scan answers "no modem" without touching a port.
+// The serial modem scan: finds the first of COM1..COM4 on which a device answers "AT".
+//
+//   TVRScanForModem          for COM1, COM2, COM3, COM4, stop at the first answer
+//     ProbeCommPort          open "COMn" exclusively -> dialogue -> close -> judge
+//       RunModemDialogue     GetCommState, SetCommState (2400 8N1), SetCommTimeouts,
+//                            SetupComm, drain, "ATE0V1\r", drain, "AT\r", one read
+//         DrainCommInput     PurgeComm, then 1-byte reads until one comes back empty
+//
+// Any failed step ends the dialogue; the port is still closed and, as nothing was read,
+// counts as silent. Nothing is kept between calls.
 #include <windows.h>
+#include <string.h>
+
+#include "frame/Owned.h"
+#include "frame/telvarid.h"
+#include "serial/LineFormat.h"
+#include "serial/ModemScan.h"
+#include "serial/ReplyJudgment.h"
+
+static const LONG kFirstPort = 1;              // COM1..COM4: the ports a PC's BIOS names
+static const LONG kLastPort = 4;
+static const DWORD kScanBaudRate = 2400;       // every Hayes modem autobauds at 2400 bit/s
+static const DWORD kQueueSize = 80;            // in and out: a command and its answer fit
+static const DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+static const char kCarriageReturn = 13;        // ends a Hayes command line
+static const char kEchoOffVerbose[] = "ATE0V1"; // no echo, verbose result codes
+static const char kAttention[] = "AT";          // the command whose answer is judged
+
+// Read time-outs: a 1-byte drain read gives up after 50 + 500 = 550 ms of silence; the
+// reply read ends 500 ms after the last byte, or 50 * 128 + 500 = 6900 ms after it
+// began when nothing comes.
+static const DWORD kReadIntervalMs = 500;
+static const DWORD kReadPerByteMs = 50;
+static const DWORD kReadConstantMs = 500;
+// Write time-outs: 10 ms per byte (4 ms at 2400 bit/s, with room) plus one second.
+static const DWORD kWritePerByteMs = 10;
+static const DWORD kWriteConstantMs = 1000;
+
+// A drain stops after this long even if bytes keep coming less than 550 ms apart, as if
+// the line had fallen silent. A modem's answer to "ATE0V1" with echo is about 13 bytes,
+// some 55 ms at 2400 bit/s, so a second is ample for any real device; a device that
+// chatters without end costs at most this plus one empty read (550 ms) per drain.
+static const DWORD kDrainLimitMs = 1000;
+
+// Text is formatted with wsprintfA rather than the C library's sprintf: for "%d", "%s"
+// and "%c" they agree, and MinGW's C++ headers would swap in their own sprintf, which
+// triples the size of the DLL.
+static const size_t kPortNameSize = 16;        // "COM" and any 32-bit number fit
+static const size_t kCommandSize = 16;         // the longest command, CR and zero fit
+
+void DrainCommInput(HANDLE hPort)
+{
+    PurgeComm(hPort, kPurgeAll);
+    // Unsigned 32-bit difference: correct across the tick count's wrap.
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        char chDiscard;
+        DWORD dwRead = 0;
+        // A failed read delivers nothing and so ends the drain like silence does.
+        ReadFile(hPort, &chDiscard, 1, &dwRead, NULL);
+        if (dwRead == 0)
+            return;
+        if (GetTickCount() - dwStart >= kDrainLimitMs)
+            return;
+    }
+}
+
+// Sends one command line: the command and a carriage return. 0 or the write's error.
+static DWORD SendModemCommand(HANDLE hPort, const char *lpszCommand)
+{
+    char achCommand[kCommandSize];
+    int cchLine = wsprintfA(achCommand, "%s%c", lpszCommand, kCarriageReturn);
+    DWORD dwWritten = 0;
+    // A short write goes unnoticed here: the answer, or its absence, tells.
+    if (!WriteFile(hPort, achCommand, (DWORD)cchLine, &dwWritten, NULL))
+        return GetLastError();
+    return 0;
+}
+
+DWORD RunModemDialogue(HANDLE hPort, char *lpReply, LONG lReplySize)
+{
+    if (hPort == NULL || lpReply == NULL || lReplySize <= 0)
+        return 0;
+    memset(lpReply, 0, (size_t)lReplySize);
+
+    DCB dcb;
+    memset(&dcb, 0, sizeof dcb);
+    if (!GetCommState(hPort, &dcb))
+        return GetLastError();
+    SetLineFormat(&dcb, kScanBaudRate);
+    if (!SetCommState(hPort, &dcb))
+        return GetLastError();
+
+    COMMTIMEOUTS timeouts;
+    timeouts.ReadIntervalTimeout = kReadIntervalMs;
+    timeouts.ReadTotalTimeoutMultiplier = kReadPerByteMs;
+    timeouts.ReadTotalTimeoutConstant = kReadConstantMs;
+    timeouts.WriteTotalTimeoutMultiplier = kWritePerByteMs;
+    timeouts.WriteTotalTimeoutConstant = kWriteConstantMs;
+    if (!SetCommTimeouts(hPort, &timeouts))
+        return GetLastError();
+    if (!SetupComm(hPort, kQueueSize, kQueueSize))
+        return GetLastError();
+
+    DrainCommInput(hPort);
+    DWORD dwError = SendModemCommand(hPort, kEchoOffVerbose);
+    if (dwError != 0)
+        return dwError;
+    // Discards the answer to "ATE0V1": its echo, if the device still echoed, and its
+    // result code. Only the answer to "AT" is judged.
+    DrainCommInput(hPort);
+    dwError = SendModemCommand(hPort, kAttention);
+    if (dwError != 0)
+        return dwError;
+
+    // The buffer was zero-filled: the reply ends where the zeros begin.
+    DWORD dwRead = 0;
+    if (!ReadFile(hPort, lpReply, (DWORD)lReplySize, &dwRead, NULL))
+        return GetLastError();
+    return 0;
+}
+
+int ProbeCommPort(LONG lPortNumber, DWORD *lpdwError)
+{
+    char achReply[TVR_MODEM_REPLY_SIZE];
+    *lpdwError = 0;
+    memset(achReply, 0, sizeof achReply);
+    if (lPortNumber < kFirstPort || lPortNumber > kLastPort)
+        return 0;
+
+    char achPortName[kPortNameSize];
+    wsprintfA(achPortName, "COM%d", (int)lPortNumber);
+    OwnedFile port(CreateFileA(achPortName, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL));
+    if (!port.IsValid()) {
+        // Missing, or held by another program: silent either way.
+        *lpdwError = GetLastError();
+    } else {
+        *lpdwError = RunModemDialogue(port.Get(), achReply, (LONG)sizeof achReply);
+        port.Reset();
+    }
+    return IsModemReply(achReply, (LONG)sizeof achReply) ? 1 : 0;
+}
 
 extern "C" int __cdecl TVRScanForModem(int *lpPortNumber)
 {
-    (void)lpPortNumber;
+    *lpPortNumber = 0;
+    for (LONG lPort = kFirstPort; lPort <= kLastPort; ++lPort) {
+        DWORD dwError; // collected by the probe; the scan's answer does not depend on it
+        if (ProbeCommPort(lPort, &dwError)) {
+            *lpPortNumber = (int)lPort;
+            return 1;
+        }
+    }
     return 0;
 }

@@ -1,0 +1,120 @@
+// Serial ports of the Win32 test double: CreateFileA, CloseHandle, the Comm* functions,
+// ReadFile and WriteFile over scriptable port models, plus wsprintfA.
+//
+// A port name that was never described is missing (its open fails with
+// ERROR_FILE_NOT_FOUND). A described port is held by another program (open fails with
+// ERROR_ACCESS_DENIED) or present. A present port has:
+//   - a current DCB, at first DistinctiveDcb(), replaced by every SetCommState;
+//   - an input stream: bytes that arrive at given moments of the virtual clock
+//     (fake::Now), scheduled up front, by reply rules when the host writes a trigger,
+//     or by a chatter generator (one byte every k ms, without end);
+//   - a write behaviour, one step per WriteFile call, then the default (accept all);
+//   - the error words that successive ClearCommError calls report (then 0).
+// Everything the production code gives the port is recorded on it.
+//
+// ReadFile follows the documented COMMTIMEOUTS rules on the virtual clock and moves the
+// clock to the moment the read returns; a read that could never return aborts the test
+// program with a message instead of hanging.
+#ifndef TVR_TEST_FAKE_SERIAL_H
+#define TVR_TEST_FAKE_SERIAL_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace fake {
+namespace serial {
+
+// What one WriteFile call does.
+struct WriteStep {
+    enum Kind {
+        kAcceptAll,   // every byte is sent at once
+        kAcceptSome,  // at most cbCount bytes are sent; the call ends at its write time-out
+        kFail,        // fails with dwError after sending cbCount bytes (reported as written)
+        kSendNothing, // succeeds with 0 bytes after its write time-out
+    };
+    Kind kind;
+    DWORD cbCount;
+    DWORD dwError;
+};
+
+WriteStep AcceptAll();
+WriteStep AcceptSome(DWORD cbCount);
+WriteStep FailWrite(DWORD dwError, DWORD cbWritten = 0);
+WriteStep SendNothing();
+
+// "After the host has written szTrigger, szReply starts to arrive dwDelay ms later,
+// one byte every dwGap ms." The trigger is matched against the end of everything
+// written since the port was opened; the rule fires every time it matches.
+struct ReplyRule {
+    std::string strTrigger;
+    std::string strReply;
+    DWORD dwDelay;
+    DWORD dwGap;
+};
+
+struct Port {
+    // Script
+    bool bHeld = false;
+    DCB dcbCurrent;
+    std::vector<ReplyRule> replies;
+    DWORD dwChatterEvery = 0; // 0: no chatter
+    char chChatter = 'x';
+    DWORD dwChatterNext = 0;  // arrival time of the next chatter byte
+    std::vector<WriteStep> writeSteps;
+    size_t nextWriteStep = 0;
+    WriteStep writeDefault = AcceptAll();
+    std::vector<DWORD> commErrors;
+    size_t nextCommError = 0;
+
+    // Live state
+    HANDLE hOpen = nullptr;
+    COMMTIMEOUTS timeouts = {0, 0, 0, 0, 0};
+    std::vector<std::pair<DWORD, char>> input; // (arrival time, byte), in arrival order
+    std::string strWrittenSinceOpen;
+
+    // Record
+    int nOpens = 0;
+    std::vector<DCB> setStates;
+    std::vector<COMMTIMEOUTS> setTimeouts;
+    std::vector<std::pair<DWORD, DWORD>> queueSizes;
+    std::vector<DWORD> purges;
+    std::vector<std::string> writes;      // the bytes offered by each WriteFile call
+    std::vector<std::string> sent;        // the bytes each WriteFile call actually sent
+    std::vector<DWORD> readSizes;         // the count asked of each ReadFile call
+    std::vector<std::string> reads;       // the bytes each ReadFile call delivered
+};
+
+// A DCB with every field set to a distinctive non-zero value, so that a field the code
+// should have left alone shows up when it comes back changed.
+DCB DistinctiveDcb();
+
+// Describes a present port (fresh, with DistinctiveDcb()) and returns it for scripting.
+Port &AddPort(const std::string &strName);
+// Describes a port that another program holds open.
+void HoldPort(const std::string &strName);
+// The port described under that name; aborts if there is none.
+Port &GetPort(const std::string &strName);
+bool HasPort(const std::string &strName);
+
+// Input scripting on a present port.
+void ArriveAt(Port &port, DWORD dwAt, const std::string &strBytes, DWORD dwGap = 0);
+void AddReply(Port &port, const std::string &strTrigger, const std::string &strReply,
+              DWORD dwDelay = 20, DWORD dwGap = 0);
+// One byte every dwEvery ms from now on, without end.
+void Chatter(Port &port, DWORD dwEvery, char ch = 'x');
+// A Hayes modem: answers "ATE0V1\r" (with echo, as a modem whose echo is still on
+// would) and "AT\r" with "\r\nOK\r\n".
+void AddModem(Port &port);
+
+// Bytes that have arrived on the port by now and wait to be read.
+size_t PendingInput(const Port &port);
+
+// Escapes bytes for a log line or a test message: "AT\r" stays readable.
+std::string Escape(const std::string &strBytes);
+
+} // namespace serial
+} // namespace fake
+
+#endif // TVR_TEST_FAKE_SERIAL_H
