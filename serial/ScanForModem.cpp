@@ -18,7 +18,7 @@
 #include "serial/ReplyJudgment.h"
 
 static const LONG kFirstPort = 1;              // COM1..COM4: the ports a PC's BIOS names
-static const LONG kLastPort = 4;               // (ports above COM4 are add-in cards, not tried)
+static const LONG kLastPort = 4;               // the scan tries no port above COM4
 static const DWORD kScanBaudRate = 2400;       // every Hayes modem autobauds at 2400 bit/s
 static const DWORD kQueueSize = 80;            // in and out: a command and its answer fit
 static const DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
