@@ -1,0 +1,81 @@
+// The telephony part of the Win32 test double: LoadLibraryA, GetProcAddress and
+// FreeLibrary, and the line functions of a scriptable telephony service. A test fills
+// fake::tapi::Script() with the library's presence, the names it lacks, the answer of
+// lineInitialize and the line devices; every call is logged in the core call log with
+// its arguments (heap blocks appear with their size), libraries and lines are handles
+// of the core registry, so the fixture catches any left open.
+#ifndef TVR_TEST_FAKE_TAPI_H
+#define TVR_TEST_FAKE_TAPI_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "telephony/TapiDefs.h"
+
+namespace fake {
+namespace tapi {
+
+// Rewrites a block after the service's own answer has been written into it.
+typedef std::function<void(BYTE *pBlock, DWORD cbBlock)> BlockPatch;
+
+struct Device {
+    LONG lNegotiateResult = 0;
+    DWORD dwAgreedVersion = TVR_TAPI_VERSION;
+    bool bWriteAgreedVersion = true;
+    // lineGetDevCaps: fills the LINEDEVCAPS like a service would (the line name only
+    // when it fits, all or nothing), then applies fnPatchCaps.
+    LONG lDevCapsResult = 0;
+    DWORD dwBearerModes = LINEBEARERMODE_VOICE;
+    DWORD dwMediaModes = LINEMEDIAMODE_DATAMODEM;
+    DWORD dwPermanentLineID = 0;
+    std::string strLineName = "Fake Modem";
+    BlockPatch fnPatchCaps;
+    // lineOpen, lineGetID "comm/datamodem" (a 4-byte port handle and the port name).
+    LONG lOpenResult = 0;
+    LONG lGetIDResult = 0;
+    DWORD dwPortHandle = 0;
+    std::string strPortName = "COM1";
+    BlockPatch fnPatchID;
+    // lineGetDevConfig "comm/datamodem": the Unimodem configuration with this speed.
+    LONG lDevConfigResult = 0;
+    DWORD dwBaudRate = 9600;
+    BlockPatch fnPatchConfig;
+};
+
+struct Scenario {
+    bool bLibraryPresent = true;
+    std::vector<std::string> missingNames; // GetProcAddress answers null for these
+    bool bHasShutdown = true;              // whether lineShutdown is exported
+    LONG lInitResult = 0;
+    bool bWriteLineApp = true; // lineInitialize writes the handle...
+    bool bWriteCount = true;   // ...and the device count (Wine's writes neither)
+    HLINEAPP hLineApp = 0x00C0FFEE;
+    bool bOverrideCount = false; // report dwLineCount instead of devices.size()
+    DWORD dwLineCount = 0;
+    std::vector<Device> devices;
+};
+
+// The scenario of the current test; reset to a library with no devices by fake::Reset.
+Scenario &Script();
+// A device that is a data modem on strPort configured at dwBaud.
+Device DataModem(const std::string &strPort, DWORD dwBaud);
+
+int LoadCount();     // successful LoadLibraryA calls
+int FreeCount();     // FreeLibrary calls given the loaded handle
+int BadFreeCount();  // FreeLibrary calls given anything else
+int BadCloseCount(); // lineClose calls given a line that is not open
+size_t OpenLineCount();
+int ShutdownCount();
+// The bytes of each block as the library handed it to the service (its preset, before
+// the service wrote anything), one per call of each kind, in call order.
+const std::vector<std::vector<BYTE>> &CapsOnEntry();
+const std::vector<std::vector<BYTE>> &IdOnEntry();
+const std::vector<std::vector<BYTE>> &ConfigOnEntry();
+
+} // namespace tapi
+} // namespace fake
+
+#endif // TVR_TEST_FAKE_TAPI_H
