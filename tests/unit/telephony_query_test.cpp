@@ -1,0 +1,390 @@
+// The modem speed check: TVRModemAvailable's answer and the caller's buffer for each
+// arrangement of modems, the blocks handed to the service, and the bounded reads of
+// what the service returns.
+#include <gtest/gtest.h>
+
+#include "telephony_fixture.h"
+
+namespace {
+
+using fake::tapi::DataModem;
+using fake::tapi::Device;
+
+const LONG kFailed = static_cast<LONG>(0x80000048);
+const char kUntouched[] = "(untouched)";
+
+Device FailingGetID(const std::string &strPort, DWORD dwBaud)
+{
+    Device d = DataModem(strPort, dwBaud);
+    d.lGetIDResult = kFailed;
+    return d;
+}
+
+Device FailingOpen(const std::string &strPort, DWORD dwBaud)
+{
+    Device d = DataModem(strPort, dwBaud);
+    d.lOpenResult = kFailed;
+    return d;
+}
+
+Device FailingConfig(const std::string &strPort, DWORD dwBaud)
+{
+    Device d = DataModem(strPort, dwBaud);
+    d.lDevConfigResult = kFailed;
+    return d;
+}
+
+Device VoiceOnly()
+{
+    Device d;
+    d.dwMediaModes = 0;
+    return d;
+}
+
+struct WalkCase {
+    const char *pszName;
+    std::vector<Device> devices;
+    bool bNoLibrary;
+    int nResult;
+    std::string strName;           // the buffer afterwards, or kUntouched
+    std::vector<DWORD> queried;    // device IDs whose configuration was asked for
+};
+
+std::vector<WalkCase> WalkCases()
+{
+    return {
+        {"OneAt9600", {DataModem("COM3", 9600)}, false, 2, "COM3", {0}},
+        {"OneAt9599", {DataModem("COM3", 9599)}, false, 1, "COM3", {0}},
+        {"SlowThenFast", {DataModem("COM1", 2400), DataModem("COM2", 9600)}, false, 2, "COM2", {0, 1}},
+        {"BothSlowLastNameStays", {DataModem("COM1", 2400), DataModem("COM2", 9599)}, false, 1, "COM2", {0, 1}},
+        {"FastWithFailedGetID", {FailingGetID("COM4", 9600)}, false, 2, kUntouched, {0}},
+        {"EarlierNameKeptWhenGetIDFails", {DataModem("COM1", 2400), FailingGetID("COM2", 9600)}, false, 2, "COM1",
+         {0, 1}},
+        {"FailedOpenStillQueriesSpeed", {FailingOpen("COM1", 19200)}, false, 2, kUntouched, {0}},
+        {"FailedConfigCountsAsSlow", {FailingConfig("COM1", 57600)}, false, 1, "COM1", {0}},
+        {"TopSpeedIsUnsigned", {DataModem("COM1", 0xFFFFFFFFu)}, false, 2, "COM1", {0}},
+        {"SpeedZero", {DataModem("COM1", 0)}, false, 1, "COM1", {0}},
+        {"FirstQualifyingEndsWalk", {DataModem("COM1", 9600), DataModem("COM2", 115200)}, false, 2, "COM1", {0}},
+        {"SkipsNonModems", {VoiceOnly(), DataModem("COM2", 2400), VoiceOnly(), DataModem("COM4", 9600)}, false, 2,
+         "COM4", {1, 3}},
+        {"NoDataModem", {VoiceOnly()}, false, 0, kUntouched, {}},
+        {"NoLibrary", {DataModem("COM1", 9600)}, true, 0, kUntouched, {}},
+    };
+}
+
+class ModemWalkTest : public TelephonyTest, public ::testing::WithParamInterface<WalkCase> {};
+
+TEST_P(ModemWalkTest, ResultNameAndModemsQueried)
+{
+    const WalkCase &c = GetParam();
+    fake::tapi::Script().devices = c.devices;
+    fake::tapi::Script().bLibraryPresent = !c.bNoLibrary;
+    PortBuffer buf;
+
+    int nResult = TVRModemAvailable(buf.sz);
+
+    EXPECT_EQ(nResult, c.nResult);
+    if (c.strName == kUntouched) {
+        EXPECT_TRUE(buf.Untouched());
+    } else {
+        EXPECT_EQ(std::string(buf.sz), c.strName);
+        EXPECT_TRUE(buf.UntouchedFrom(c.strName.size() + 1)) << "written past the name's zero";
+    }
+    std::vector<std::string> expected;
+    for (DWORD id : c.queried)
+        expected.push_back("lineGetDevConfig(" + std::to_string(id) + ", block136, \"comm/datamodem\")");
+    EXPECT_EQ(fake::CallsTo("lineGetDevConfig"), expected);
+    // Port names are asked for the same modems, each on a line opened and closed.
+    EXPECT_EQ(fake::CountCalls("lineOpen"), c.queried.size());
+    EXPECT_EQ(fake::tapi::LoadCount(), c.bNoLibrary ? 0 : 1);
+    // Two blocks for the table, two per modem queried.
+    if (c.nResult) {
+        EXPECT_EQ(fake::AllocCount(), 2 + 2 * c.queried.size());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modems, ModemWalkTest, ::testing::ValuesIn(WalkCases()),
+                         [](const ::testing::TestParamInfo<WalkCase> &info) { return info.param.pszName; });
+
+TEST_F(TelephonyTest, BothPortNamesAreWrittenInTurn)
+{
+    fake::tapi::Script().devices = {DataModem("COM1", 2400), DataModem("COM2", 9600)};
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), 2);
+    EXPECT_EQ(fake::CallNames(),
+              (std::vector<std::string>{"LoadLibraryA",     "GetProcAddress",   "GetProcAddress",
+                                        "GetProcAddress",   "GetProcAddress",   "GetProcAddress",
+                                        "GetProcAddress",   "GetProcAddress",   "GetProcAddress",
+                                        "lineInitialize",   "lineNegotiateAPIVersion",
+                                        "lineGetDevCaps",   "lineNegotiateAPIVersion",
+                                        "lineGetDevCaps",   "lineOpen",         "lineGetID",
+                                        "lineClose",        "lineGetDevConfig", "lineOpen",
+                                        "lineGetID",        "lineClose",        "lineGetDevConfig",
+                                        "lineShutdown",     "FreeLibrary"}));
+}
+
+TEST_F(TelephonyTest, LineCallsCarryTheFixedArguments)
+{
+    fake::tapi::Script().devices = {VoiceOnly(), DataModem("COM2", 9600)};
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), 2);
+    EXPECT_EQ(fake::CallsTo("lineOpen"),
+              std::vector<std::string>{"lineOpen(0xc0ffee, 1, &line, 0x10003, 0, 0, 0x1, 0x10, NULL)"});
+    std::vector<std::string> getID = fake::CallsTo("lineGetID");
+    ASSERT_EQ(getID.size(), 1u);
+    // Address ID is the device ID; call handle 0; selection "the line".
+    EXPECT_NE(getID[0].find(", 1, 0, 1, block104, \"comm/datamodem\")"), std::string::npos) << getID[0];
+}
+
+TEST_F(TelephonyTest, QueryBlocksArePresetAsTheServiceExpects)
+{
+    fake::tapi::Script().devices = {DataModem("COM1", 2400)};
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), 1);
+
+    ASSERT_EQ(fake::tapi::IdOnEntry().size(), 1u);
+    std::vector<BYTE> id(104, 0);
+    WriteBlockDword(id.data(), 104, 0, 104);
+    WriteBlockDword(id.data(), 104, 16, 80);
+    WriteBlockDword(id.data(), 104, 20, 24);
+    EXPECT_EQ(fake::tapi::IdOnEntry()[0], id);
+
+    ASSERT_EQ(fake::tapi::ConfigOnEntry().size(), 1u);
+    const std::vector<BYTE> &cfg = fake::tapi::ConfigOnEntry()[0];
+    ASSERT_EQ(cfg.size(), 136u);
+    struct Field { DWORD dwOffset, dwValue; };
+    const Field kFields[] = {{0, 136}, {12, 4}, {16, 112}, {20, 24}, {24, 112}, {28, 0x00010003},
+                             {36, 100}, {76, 52}, {80, 48}, {88, 48}};
+    std::vector<BYTE> expected(136, 0);
+    for (const Field &f : kFields) {
+        EXPECT_EQ(ReadBlockDword(cfg.data(), 136, f.dwOffset), f.dwValue) << "offset " << f.dwOffset;
+        WriteBlockDword(expected.data(), 136, f.dwOffset, f.dwValue);
+    }
+    EXPECT_EQ(cfg[40] | (cfg[41] << 8), 1) << "COMMCONFIG wVersion";
+    WriteBlockWord(expected.data(), 136, 40, 1);
+    // Everything the service is to fill starts zeroed, the speed among it.
+    EXPECT_EQ(cfg, expected);
+}
+
+TEST_F(TelephonyTest, AllocDevConfigBufferGivesAPresetBlockOrNull)
+{
+    BYTE *p = AllocDevConfigBuffer();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(fake::BlockSize(p), 136u);
+    EXPECT_EQ(std::vector<BYTE>(p, p + 136), Preset(PresetDevConfigBlock, 136));
+    free(p);
+    fake::FailAlloc(2);
+    EXPECT_EQ(AllocDevConfigBuffer(), nullptr);
+}
+
+TEST_F(TelephonyTest, PortHandleInTheIdentifierIsNeverClosed)
+{
+    Device d = DataModem("COM1", 9600);
+    d.dwPortHandle = 0x1234; // whatever stands there is not ours to close
+    fake::tapi::Script().devices = {d};
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), 2);
+    EXPECT_STREQ(buf.sz, "COM1");
+    EXPECT_EQ(fake::CountCalls("CloseHandle"), 0u);
+}
+
+// Every heap allocation of a two-modem call failed in turn: no leak, no stray write,
+// a sound answer.
+struct AllocFailCase {
+    int nth;
+    int nResult;
+    std::string strName;
+};
+
+class ModemAllocFailTest : public TelephonyTest, public ::testing::WithParamInterface<AllocFailCase> {};
+
+TEST_P(ModemAllocFailTest, FailedBlockCostsOnlyItsOwnQuery)
+{
+    const AllocFailCase &c = GetParam();
+    fake::tapi::Script().devices = {DataModem("COM1", 9600), DataModem("COM2", 9600)};
+    fake::FailAlloc(c.nth);
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), c.nResult);
+    if (c.strName == kUntouched)
+        EXPECT_TRUE(buf.Untouched());
+    else
+        EXPECT_STREQ(buf.sz, c.strName.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Nth, ModemAllocFailTest,
+                         ::testing::Values(AllocFailCase{1, 0, kUntouched},   // table
+                                           AllocFailCase{2, 0, kUntouched},   // capabilities buffer
+                                           AllocFailCase{3, 2, kUntouched},   // first identifier block
+                                           AllocFailCase{4, 2, "COM2"},       // first configuration block
+                                           AllocFailCase{5, 2, "COM1"},       // second identifier block
+                                           AllocFailCase{6, 2, "COM1"}),      // nothing: first modem qualifies
+                         [](const ::testing::TestParamInfo<AllocFailCase> &info) {
+                             return "Allocation" + std::to_string(info.param.nth);
+                         });
+
+// The queries alone on a bound session: what lTAPIErrorCode holds after each.
+class ModemQueryTest : public TelephonyTest {
+protected:
+    void TearDown() override
+    {
+        UnbindTelephony(&m_session);
+        TelephonyTest::TearDown();
+    }
+    TelephonySession m_session;
+    ModemEntry m_entry = {};
+};
+
+TEST_F(ModemQueryTest, ErrorCodeFollowsEachRecordedCall)
+{
+    Device d = DataModem("COM1", 9600);
+    d.lOpenResult = 3; // positive results are successes too
+    d.lGetIDResult = 0;
+    d.lDevConfigResult = 9;
+    fake::tapi::Script().devices = {d, FailingOpen("COM2", 1), FailingGetID("COM3", 1), FailingConfig("COM4", 1)};
+    BindOrFail(&m_session);
+    PortBuffer buf;
+
+    m_entry.dwDeviceID = 0;
+    QueryModemPortName(&m_session, &m_entry, buf.sz);
+    EXPECT_EQ(m_session.lTAPIErrorCode, 0) << "lineClose's result is not recorded";
+    EXPECT_STREQ(buf.sz, "COM1");
+    EXPECT_EQ(QueryModemSpeed(&m_session, &m_entry), 9600u);
+    EXPECT_EQ(m_session.lTAPIErrorCode, 9);
+
+    m_entry.dwDeviceID = 1;
+    QueryModemPortName(&m_session, &m_entry, buf.sz);
+    EXPECT_EQ(m_session.lTAPIErrorCode, kFailed);
+    m_entry.dwDeviceID = 2;
+    QueryModemPortName(&m_session, &m_entry, buf.sz);
+    EXPECT_EQ(m_session.lTAPIErrorCode, kFailed);
+    EXPECT_STREQ(buf.sz, "COM1");
+    m_entry.dwDeviceID = 3;
+    EXPECT_EQ(QueryModemSpeed(&m_session, &m_entry), 0u);
+    EXPECT_EQ(m_session.lTAPIErrorCode, kFailed);
+    // The line of the failed lineGetID was closed; the one that failed to open was not.
+    EXPECT_EQ(fake::CountCalls("lineClose"), 2u);
+}
+
+// What the service returns in the port identifier block, and what reaches the caller.
+struct IdCase {
+    const char *pszName;
+    std::vector<BYTE> bytes; // bytes 24 to 103 as the service left them
+    DWORD dwNeeded, dwUsed, dwStringSize, dwStringOffset;
+    std::string strName; // or kUntouched
+};
+
+std::vector<BYTE> Room(const std::string &s)
+{
+    std::vector<BYTE> v(80, 0);
+    memcpy(v.data(), s.data(), std::min<size_t>(s.size(), 80));
+    return v;
+}
+
+std::vector<IdCase> IdCases()
+{
+    std::string h4("\0\0\0\0", 4);
+    std::string all(80, 'A');
+    return {
+        {"Usual", Room(h4 + "COM7"), 33, 33, 9, 24, "COM7"},
+        {"EmptyName", Room(h4), 29, 29, 5, 24, ""},
+        {"LongestFits", Room(h4 + std::string(75, 'P')), 104, 104, 80, 24, std::string(75, 'P')},
+        {"NoZeroCutAtBlockEnd", Room(all), 104, 104, 80, 24, std::string(76, 'A').substr(0, 75)},
+        // An offset of 20 leaves 80 bytes after the handle: more than the caller's 76.
+        {"LowOffsetCutTo75", Room(all), 104, 104, 84, 20, std::string(75, 'A')},
+        {"NameEndsAtItsStringSize", Room(h4 + "COM12345"), 33, 33, 7, 24, "COM"},
+        {"DidNotFit", Room(h4 + "COM7"), 105, 24, 0, 0, kUntouched},
+        {"NeededTooBigButStringClaimed", Room(h4 + "COM7"), 200, 33, 9, 24, kUntouched},
+        {"NoString", Room(h4 + "COM7"), 33, 33, 0, 24, kUntouched},
+        {"OnlyTheHandle", Room(h4 + "COM7"), 28, 28, 4, 24, kUntouched},
+        {"ServiceWroteNothing", Room(""), 0, 0, 80, 24, kUntouched},
+        {"OffsetLeavesNoRoom", Room(h4 + "COM7"), 104, 104, 80, 100, kUntouched},
+        {"OffsetPastBlock", Room(h4 + "COM7"), 104, 104, 80, 0xFFFFFFFEu, kUntouched},
+        {"OneByteOfRoom", Room(std::string(79, '\0') + "Z"), 104, 104, 5, 99, "Z"},
+    };
+}
+
+class PortNameTest : public TelephonyTest, public ::testing::WithParamInterface<IdCase> {};
+
+TEST_P(PortNameTest, CopiedOnlyWhenReturnedAndNeverLongerThan75)
+{
+    const IdCase c = GetParam();
+    Device d = DataModem("COM1", 2400);
+    d.fnPatchID = [c](BYTE *p, DWORD cb) {
+        ASSERT_EQ(cb, 104u);
+        memcpy(p + 24, c.bytes.data(), 80);
+        WriteBlockDword(p, cb, 4, c.dwNeeded);
+        WriteBlockDword(p, cb, 8, c.dwUsed);
+        WriteBlockDword(p, cb, 16, c.dwStringSize);
+        WriteBlockDword(p, cb, 20, c.dwStringOffset);
+    };
+    fake::tapi::Script().devices = {d};
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), 1);
+    if (c.strName == kUntouched) {
+        EXPECT_TRUE(buf.Untouched());
+    } else {
+        EXPECT_EQ(std::string(buf.sz), c.strName);
+        EXPECT_TRUE(buf.UntouchedFrom(c.strName.size() + 1));
+        EXPECT_LE(c.strName.size(), 75u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Identifiers, PortNameTest, ::testing::ValuesIn(IdCases()),
+                         [](const ::testing::TestParamInfo<IdCase> &info) { return info.param.pszName; });
+
+TEST_F(TelephonyTest, PortNameTooLongForTheBlockIsNotWritten)
+{
+    fake::tapi::Script().devices = {DataModem(std::string(76, 'Q'), 9600)};
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), 2);
+    EXPECT_TRUE(buf.Untouched());
+}
+
+// What the service returns in the configuration block, and the speed that counts.
+struct ConfigCase {
+    const char *pszName;
+    DWORD dwNeeded, dwUsed, dwStringSize, dwBaud;
+    int nResult;
+};
+
+class ConfigSpeedTest : public TelephonyTest, public ::testing::WithParamInterface<ConfigCase> {};
+
+TEST_P(ConfigSpeedTest, SpeedCountsOnlyWhenTheConfigurationCameBack)
+{
+    const ConfigCase c = GetParam();
+    Device d = DataModem("COM1", 0);
+    d.fnPatchConfig = [c](BYTE *p, DWORD cb) {
+        WriteBlockDword(p, cb, 4, c.dwNeeded);
+        WriteBlockDword(p, cb, 8, c.dwUsed);
+        WriteBlockDword(p, cb, 16, c.dwStringSize);
+        WriteBlockDword(p, cb, 48, c.dwBaud);
+    };
+    fake::tapi::Script().devices = {d};
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), c.nResult);
+}
+
+INSTANTIATE_TEST_SUITE_P(Configurations, ConfigSpeedTest,
+                         ::testing::Values(ConfigCase{"Returned", 136, 136, 112, 9600, 2},
+                                           ConfigCase{"UsedJustThroughBaudRate", 52, 52, 28, 9600, 2},
+                                           ConfigCase{"UsedShortOfBaudRate", 51, 51, 27, 9600, 1},
+                                           ConfigCase{"DidNotFit", 300, 24, 0, 9600, 1},
+                                           ConfigCase{"NeededTooBigButStringClaimed", 300, 136, 112, 9600, 1},
+                                           ConfigCase{"NoString", 136, 136, 0, 9600, 1},
+                                           ConfigCase{"ServiceWroteNothing", 0, 0, 112, 0, 1}),
+                         [](const ::testing::TestParamInfo<ConfigCase> &info) { return info.param.pszName; });
+
+// Wine's own service: lineInitialize succeeds and writes no count.
+TEST_F(TelephonyTest, ServiceThatWritesNoCountAnswersZero)
+{
+    fake::tapi::Script().devices = {DataModem("COM1", 9600)};
+    fake::tapi::Script().bWriteCount = false;
+    fake::tapi::Script().bWriteLineApp = false;
+    PortBuffer buf;
+    EXPECT_EQ(TVRModemAvailable(buf.sz), 0);
+    EXPECT_TRUE(buf.Untouched());
+    EXPECT_EQ(fake::AllocCount(), 0u);
+    EXPECT_EQ(fake::CountCalls("lineNegotiateAPIVersion"), 0u);
+}
+
+} // namespace
