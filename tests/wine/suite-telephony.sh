@@ -1,0 +1,129 @@
+# TVRModemAvailable under Wine, against the project's telephony double (TAPI32.dll,
+# staged beside the test host and preferred to Wine's own by a DLL override), whose line
+# devices each case writes into tapi-scenario.txt and whose call log, tapi-calls.log,
+# shows what the library asked. One case runs against Wine's own TAPI32 instead.
+#
+# Device lines: device NEG CAPS BEARER MEDIA OPEN GETID PORT CONFIG BAUD
+
+tel_stage=$TVR_RIG_DIR/stage-telephony
+rm -rf "$tel_stage"
+mkdir -p "$tel_stage"
+cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/tvrprobe.exe" "$TVR_DLL_DIR/telvarid.dll" \
+    "$TVR_DLL_DIR/tapi/TAPI32.dll" "$tel_stage/"
+TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=")
+
+# Writes the scenario (one argument per line) and starts a fresh call log.
+tel_scenario() {
+    printf '%s\n' "$@" >"$tel_stage/tapi-scenario.txt"
+    rm -f "$tel_stage/tapi-calls.log"
+}
+tel_modem() { tvr_wine "$tel_stage/tvrhost.exe" modem "$@"; }
+# How many lines of the double's call log match the regular expression.
+tel_calls() { grep -c -E "$1" "$tel_stage/tapi-calls.log" 2>/dev/null || true; }
+
+# A data modem: voice bearer (1), data-modem media (16), every call succeeding.
+modem() { echo "device 0 0 1 16 0 0 $1 0 $2"; }
+voice_line="device 0 0 1 0 0 0 - 0 0"
+
+# Every line the library opened was closed, and the registration ended with lineShutdown
+# (with no line open) once per lineInitialize that succeeded.
+tel_expect_tidy() {
+    tvr_expect_eq "lineOpen vs lineClose" "$(tel_calls '^lineOpen ')" "$(tel_calls '^lineClose ')"
+    tvr_expect_eq "lineShutdown calls" "$1" "$(tel_calls '^lineShutdown app=0x7a71 open_lines=0$')"
+}
+
+tvr_case "one data modem at 9600 bit/s: 2 and its port name"
+tel_scenario "$(modem COM3 9600)"
+tel_modem
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "result=2 name=COM3 tail=intact"
+tvr_expect_eq "registration" 1 "$(tel_calls '^lineInitialize app=TELVARAP result=0$')"
+tvr_expect_eq "capabilities buffer" 1 "$(tel_calls '^lineGetDevCaps dev=0 version=0x10003 total=495$')"
+tvr_expect_eq "line opened" 1 "$(tel_calls '^lineOpen dev=0 version=0x10003 privileges=0x1 media=0x10$')"
+tvr_expect_eq "port query" 1 "$(tel_calls '^lineGetID line=0x100 address=0 call=0 select=1 total=104 class=comm/datamodem$')"
+tvr_expect_eq "config query" 1 "$(tel_calls '^lineGetDevConfig dev=0 total=136 class=comm/datamodem$')"
+tel_expect_tidy 1
+
+tvr_case "one data modem at 9599 bit/s: 1"
+tel_scenario "$(modem COM3 9599)"
+tel_modem
+tvr_expect_line "result=1 name=COM3 tail=intact"
+tel_expect_tidy 1
+
+tvr_case "a 2400 modem then a 9600 modem: 2 and the second port name"
+tel_scenario "$(modem COM1 2400)" "$voice_line" "$(modem COM2 9600)"
+tel_modem
+tvr_expect_line "result=2 name=COM2 tail=intact"
+tvr_expect_eq "lines opened" 2 "$(tel_calls '^lineOpen ')"
+tel_expect_tidy 1
+
+tvr_case "the first fast modem ends the walk"
+tel_scenario "$(modem COM1 115200)" "$(modem COM2 9600)"
+tel_modem
+tvr_expect_line "result=2 name=COM1 tail=intact"
+tvr_expect_eq "configs asked" 0 "$(tel_calls '^lineGetDevConfig dev=1 ')"
+tel_expect_tidy 1
+
+tvr_case "lineGetID fails on the qualifying modem: 2, the caller's buffer untouched"
+tel_scenario "device 0 0 1 16 0 0x80000048 COM4 0 9600"
+tel_modem
+tvr_expect_line "result=2 name=(untouched)"
+tvr_expect_eq "line closed after the failure" 1 "$(tel_calls '^lineClose line=0x100$')"
+tel_expect_tidy 1
+
+tvr_case "a capabilities error after a modem: 0"
+tel_scenario "$(modem COM1 9600)" "device 0 0x80000048 1 16 0 0 COM2 0 9600"
+tel_modem
+tvr_expect_line "result=0 name=(untouched)"
+tvr_expect_eq "lines opened" 0 "$(tel_calls '^lineOpen ')"
+tel_expect_tidy 1
+
+tvr_case "no data modem listed: 0"
+tel_scenario "$voice_line" "device 0 0 0 16 0 0 COM2 0 9600"
+tel_modem
+tvr_expect_line "result=0 name=(untouched)"
+tel_expect_tidy 1
+
+tvr_case "a device without version 1.3 is skipped"
+tel_scenario "device 0x8000000C 0 1 16 0 0 COM1 0 9600" "$(modem COM2 2400)"
+tel_modem
+tvr_expect_line "result=1 name=COM2 tail=intact"
+tvr_expect_eq "capabilities asked" 0 "$(tel_calls '^lineGetDevCaps dev=0 ')"
+tel_expect_tidy 1
+
+tvr_case "a service that leaves the device count unwritten: 0, nothing asked"
+tel_scenario "init 0 nocount" "$(modem COM1 9600)"
+tel_modem
+tvr_expect_line "result=0 name=(untouched)"
+tvr_expect_eq "devices asked" 0 "$(tel_calls '^lineNegotiateAPIVersion ')"
+tvr_expect_eq "lineShutdown" 1 "$(tel_calls '^lineShutdown ')"
+
+tvr_case "lineInitialize fails: 0, no lineShutdown"
+tel_scenario "init 0x80000048" "$(modem COM1 9600)"
+tel_modem
+tvr_expect_line "result=0 name=(untouched)"
+tvr_expect_eq "lineShutdown" 0 "$(tel_calls '^lineShutdown ')"
+
+tvr_case "two calls in a row each register and end afresh"
+tel_scenario "$(modem COM3 9600)"
+tel_modem 2
+tvr_expect_line "result=2 name=COM3 tail=intact"
+tvr_expect_eq "registrations" 2 "$(tel_calls '^lineInitialize ')"
+tel_expect_tidy 2
+
+tvr_case "tvrprobe modem says it in words"
+tel_scenario "$(modem COM3 9600)"
+tvr_wine "$tel_stage/tvrprobe.exe" modem
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "The telephony service lists a data modem set up for 9600 bit/s or more, on port COM3."
+
+tvr_case "Wine's own TAPI32 (success without a device count): 0 and no crash"
+wine_stage=$TVR_RIG_DIR/stage-telephony-wine
+rm -rf "$wine_stage"
+mkdir -p "$wine_stage"
+cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/telvarid.dll" "$wine_stage/"
+TVR_WINE_ENV=()
+tvr_wine "$wine_stage/tvrhost.exe" modem 3
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "result=0 name=(untouched)"
+tvr_expect_line "unload=ok"
