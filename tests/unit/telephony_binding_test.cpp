@@ -19,6 +19,9 @@ struct BindCase {
     int nShutdowns;     // lineShutdown calls
 };
 
+// Shown by name in test listings.
+void PrintTo(const BindCase &c, std::ostream *os) { *os << c.pszName; }
+
 void OneModem(fake::tapi::Scenario &sc) { sc.devices = {fake::tapi::DataModem("COM1", 9600)}; }
 
 template <int N>

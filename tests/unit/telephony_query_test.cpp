@@ -50,6 +50,9 @@ struct WalkCase {
     std::vector<DWORD> queried;    // device IDs whose configuration was asked for
 };
 
+// Shown by name in test listings.
+void PrintTo(const WalkCase &c, std::ostream *os) { *os << c.pszName; }
+
 std::vector<WalkCase> WalkCases()
 {
     return {
@@ -196,6 +199,8 @@ struct AllocFailCase {
     std::string strName;
 };
 
+void PrintTo(const AllocFailCase &c, std::ostream *os) { *os << "allocation " << c.nth; }
+
 class ModemAllocFailTest : public TelephonyTest, public ::testing::WithParamInterface<AllocFailCase> {};
 
 TEST_P(ModemAllocFailTest, FailedBlockCostsOnlyItsOwnQuery)
@@ -273,6 +278,9 @@ struct IdCase {
     std::string strName; // or kUntouched
 };
 
+// Shown by name in test listings.
+void PrintTo(const IdCase &c, std::ostream *os) { *os << c.pszName; }
+
 std::vector<BYTE> Room(const std::string &s)
 {
     std::vector<BYTE> v(80, 0);
@@ -346,6 +354,9 @@ struct ConfigCase {
     DWORD dwNeeded, dwUsed, dwStringSize, dwBaud;
     int nResult;
 };
+
+// Shown by name in test listings.
+void PrintTo(const ConfigCase &c, std::ostream *os) { *os << c.pszName; }
 
 class ConfigSpeedTest : public TelephonyTest, public ::testing::WithParamInterface<ConfigCase> {};
 

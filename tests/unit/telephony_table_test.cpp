@@ -69,6 +69,9 @@ struct TableCase {
     std::vector<DWORD> ids; // device IDs of the entries
 };
 
+// Shown by name in test listings.
+void PrintTo(const TableCase &c, std::ostream *os) { *os << c.pszName; }
+
 Device FailingCaps(LONG l)
 {
     Device d = DataModem("COM9", 9600);
@@ -242,6 +245,9 @@ struct NameCase {
     DWORD dwNeeded;          // dwNeededSize returned
     std::string strExpected; // szLineName afterwards
 };
+
+// Shown by name in test listings.
+void PrintTo(const NameCase &c, std::ostream *os) { *os << c.pszName; }
 
 std::vector<NameCase> NameCases()
 {
