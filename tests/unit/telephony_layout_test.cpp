@@ -1,6 +1,10 @@
 // The pure layout helpers alone: bounded reads and the table-size limit.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <memory>
+#include <random>
 #include <vector>
 
 #include "telephony/TapiLayout.h"
@@ -53,6 +57,62 @@ TEST(TelephonyLayout, CapabilitiesPresetIsZeroButThreeFields)
     WriteBlockDword(v.data(), 495, 32, 0);
     WriteBlockDword(v.data(), 495, 36, 0);
     EXPECT_EQ(v, std::vector<BYTE>(495, 0));
+}
+
+// Blocks filled with random bytes and with sizes and offsets drawn from the values that
+// break bounds arithmetic: the readers must stay inside each block (ASan watches blocks
+// of exactly their size), write at most 75 characters and a zero, and fill the line-name
+// field with a zero-terminated name.
+TEST(TelephonyLayout, RandomServiceAnswersStayInBounds)
+{
+    std::mt19937 rng(20261210);
+    auto pick = [&rng](DWORD cb) -> DWORD {
+        const DWORD kEdges[] = {0, 1, 3, 4, 5, 23, 24, 27, 28, 51, 52, 79, 80, 99, 100, 103, 104,
+                                135, 136, 236, 240, 254, 255, 256, 494, 495, 496, 0x7FFFFFFF,
+                                0x80000000u, 0xFFFFFF00u, 0xFFFFFFFCu, 0xFFFFFFFFu};
+        switch (rng() % 3) {
+        case 0: return kEdges[rng() % (sizeof kEdges / sizeof kEdges[0])];
+        case 1: return rng() % (cb + 8);
+        default: return static_cast<DWORD>(rng());
+        }
+    };
+    int nNames = 0, nLineNames = 0;
+    for (int i = 0; i < 6000; ++i) {
+        const DWORD cbSizes[] = {104, 136, 495};
+        DWORD cb = cbSizes[i % 3];
+        std::unique_ptr<BYTE[]> block(new BYTE[cb]);
+        for (DWORD j = 0; j < cb; ++j)
+            block[j] = static_cast<BYTE>(rng() % 4 ? 'A' + rng() % 26 : 0);
+        for (DWORD dwOffset : {4u, 8u, 16u, 20u, 32u, 36u})
+            if (rng() % 8)
+                WriteBlockDword(block.get(), cb, dwOffset, pick(cb));
+
+        char szPort[100];
+        memset(szPort, 0x5A, sizeof szPort);
+        if (CopyPortName(block.get(), cb, szPort)) {
+            ++nNames;
+            size_t cch = strnlen(szPort, sizeof szPort);
+            ASSERT_LE(cch, 75u) << "case " << i;
+            for (size_t j = cch + 1; j < sizeof szPort; ++j)
+                ASSERT_EQ(szPort[j], 0x5A) << "case " << i << ": written past the zero";
+        } else {
+            for (char c : szPort)
+                ASSERT_EQ(c, 0x5A) << "case " << i << ": written although no name";
+        }
+
+        char szLine[256];
+        memset(szLine, 0x5A, sizeof szLine);
+        CopyLineName(block.get(), cb, szLine);
+        ASSERT_EQ(szLine[255], '\0');
+        nLineNames += szLine[0] != '\0';
+        for (size_t j = strlen(szLine); j < sizeof szLine; ++j)
+            ASSERT_EQ(szLine[j], '\0') << "case " << i << ": the field's rest must be zero";
+
+        (void)ReadConfiguredSpeed(block.get(), cb);
+    }
+    // The draws must reach the copying paths, not only the refusals.
+    EXPECT_GT(nNames, 100);
+    EXPECT_GT(nLineNames, 100);
 }
 
 } // namespace
