@@ -116,6 +116,12 @@ tel_scenario "$(modem COM3 9600)"
 tvr_wine "$tel_stage/tvrprobe.exe" modem
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line "The telephony service lists a data modem set up for 9600 bit/s or more, on port COM3."
+tel_scenario "$(modem COM1 2400)" "$(modem COM2 4800)"
+tvr_wine "$tel_stage/tvrprobe.exe" modem
+tvr_expect_line "The last one examined is on port COM2."
+tel_scenario "$voice_line"
+tvr_wine "$tel_stage/tvrprobe.exe" modem
+tvr_expect_line "The telephony service can't be used here, or it lists no data modem."
 
 tvr_case "Wine's own TAPI32 (success without a device count): 0 and no crash"
 wine_stage=$TVR_RIG_DIR/stage-telephony-wine
