@@ -1,0 +1,59 @@
+// "scan" and "check": drive the two serial exports once and print what they returned
+// and how long they took, for the suites in tests/wine.
+//
+//   scan                          result=R port=N ms=T
+//   check PORT BAUD FLAG [CMD]    result=R ms=T
+//
+// scan pre-fills the port integer with a sentinel, so that a result that leaves it
+// unwritten shows. check passes a null command when CMD is left out; CMD "@N" stands
+// for a command of N characters ("AT" followed by zeros), longer than a shell line
+// would comfortably carry.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "Host.h"
+
+static const int kPortSentinel = 12345;  // a value the scan never writes
+static const size_t kMaxMadeCommand = 4096;  // longest "@N" command the host builds
+
+static int RunScan(const TelvaridApi *pApi, int, char **)
+{
+    int nPort = kPortSentinel;
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    int nResult = pApi->pfnScanForModem(&nPort);
+    double ms = HostElapsedMs(&start);
+    printf("result=%d port=%d ms=%.0f\n", nResult, nPort, ms);
+    return 0;
+}
+
+static int RunCheck(const TelvaridApi *pApi, int argc, char **argv)
+{
+    if (argc < 3 || argc > 4) {
+        fprintf(stderr, "usage: tvrhost check PORT BAUD FLAG [CMD | @N]\n");
+        return 2;
+    }
+    static char szMade[kMaxMadeCommand + 1];
+    const char *pszCommand = argc == 4 ? argv[3] : nullptr;
+    if (pszCommand && pszCommand[0] == '@') {
+        size_t n = strtoul(pszCommand + 1, nullptr, 10);
+        if (n > kMaxMadeCommand)
+            n = kMaxMadeCommand;
+        memset(szMade, '0', n);
+        memcpy(szMade, "AT", n < 2 ? n : 2);
+        szMade[n] = 0;
+        pszCommand = szMade;
+    }
+    DWORD dwBaud = strtoul(argv[1], nullptr, 10);
+    BOOL bSend = atoi(argv[2]);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    int nResult = pApi->pfnCheckCommParams(argv[0], dwBaud, bSend, pszCommand);
+    double ms = HostElapsedMs(&start);
+    printf("result=%d ms=%.0f\n", nResult, ms);
+    return 0;
+}
+
+TVR_HOST_VERB(scan, "scan", RunScan);
+TVR_HOST_VERB(check, "check", RunCheck);
