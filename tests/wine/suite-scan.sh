@@ -142,6 +142,18 @@ tvr_expect_value port 2
 expect_dialogue 2
 echo "      scan past /dev/null: $(tvr_value ms) ms"
 
+tvr_case "a port whose open is refused with access denied is skipped"
+# Wine refuses to open a directory as a file with ERROR_ACCESS_DENIED, the error a port
+# held by another program gives on Windows (Wine itself does not enforce share mode 0).
+mkdir -p "$TVR_LOG_DIR/held"
+tvr_port 1 "$TVR_LOG_DIR/held"
+tvr_emu 2 crlf
+tvr_host scan
+tvr_emu_stop
+tvr_expect_value result 1
+tvr_expect_value port 2
+expect_dialogue 2
+
 tvr_case "a silent device on COM1 costs its time-outs, then the modem on COM2 is found"
 tvr_emu 1 silent
 tvr_emu 2 crlf
