@@ -58,6 +58,14 @@ tvr_case "a missing focus control: the focus goes nowhere and the previous focus
 dialog_case replaced "Modem found." 0 1 999
 tvr_expect_line "focus1=ok result=previous now=none"
 
+tvr_case "tvrprobe dialog shows a laid-out dialog, prints its geometry and closes itself"
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" dialog 'Modem found on COM3.\nUse it?' 3 2 --seconds 1
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "TVRInitTextDialog laid out the dialog: icon 3 (question), two buttons."
+tvr_expect grep -q -E '^  control   202  x=10 y=[0-9]+ ' <<<"$OUT"
+tvr_expect_line "Focus before the call: another window; focus now: button 1."
+tvr_expect_line "Closed by time-out."
+
 # Screenshots of a one-button and a two-button dialog, cropped to the dialog.
 dialog_shot() {
     local name=$1 out=$TVR_LOG_DIR/$1.out png=$TVR_DLL_DIR/../$1.png
