@@ -1,0 +1,116 @@
+# The serial exports' cost under Wine against emulated devices: the wall time of the
+# scan and of the check in each scenario, beside the time their time-outs prescribe,
+# and the CPU time that the check's busy reply poll burns in a silent window.
+# Prints figures; asserts nothing.
+#
+# What the time-outs prescribe (ms):
+#   a port that fails to open      0
+#   a drain on a quiet line        550 (one empty 1-byte read: 50 x 1 + 500)
+#   the reply read, no reply       6900 (50 x 128 + 500)
+#   the reply read, a reply        500 after its last byte (the interval time-out)
+#   so an answering port           550 + 550 + 500 = 1600 (the modem answers at once)
+#      a silent opened port        550 + 550 + 6900 = 8000
+#      a chattering port           2 x the drain's bound + 128 bytes at the
+#                                  chatter rate (the reply read ends when full)
+#   the check, answered            the reply's delay (0 here): the poll ends at a byte
+#   the check, silent              3000 (the reply window)
+# Writes cost ~0 on a pty; the rest of each wall time is open, configure and close.
+source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
+TVR_WINE_ENV=()
+
+# The scan's drain bound, read from its source so that the figure follows the code.
+ser_drain_bound_ms=$(sed -n 's/.*kDrainLimitMs = \([0-9]*\);.*/\1/p' "$TVR_SOURCE_DIR/serial/ScanForModem.cpp")
+ser_drain_bound_ms=${ser_drain_bound_ms:-1000}
+ser_chatter_interval_ms=5    # one byte every 5 ms from the chatter profile
+ser_check_runs=3
+
+ser_reset() {
+    tvr_emu_stop
+    local n
+    for n in 1 2 3 4; do tvr_port_none "$n"; done
+}
+
+# Prints one line: what, the measured ms, the prescribed ms and their ratio.
+ser_row() {
+    awk -v what="$1" -v ms="$2" -v want="$3" 'BEGIN {
+        ratio = want > 0 ? sprintf("%.3f", ms / want) : "-"
+        printf "%-46s wall=%7.0f ms  prescribed=%6.0f ms  ratio=%s\n", what, ms, want, ratio }'
+}
+
+ser_scan() {
+    tvr_host scan
+    ser_row "$1 (port=$(tvr_value port))" "$(tvr_value ms)" "$2"
+    ser_reset
+}
+
+echo "-- scan: wall time against the time-outs (drain bound ${ser_drain_bound_ms} ms)"
+ser_reset
+ser_scan "no ports at all" 0
+
+tvr_emu 3 crlf
+ser_scan "COM1-2 missing, modem on COM3" 1600
+
+tvr_emu 1 silent
+tvr_emu 2 crlf
+ser_scan "silent COM1, modem on COM2" $((8000 + 1600))
+
+if [[ ${TVR_BENCH_QUICK:-0} == 0 ]]; then
+    for n in 1 2 3 4; do tvr_emu "$n" silent; done
+    ser_scan "four silent ports" $((4 * 8000))
+fi
+
+tvr_emu 1 chatter --interval "$ser_chatter_interval_ms"
+ser_scan "chattering COM1 (a byte every ${ser_chatter_interval_ms} ms)" \
+    $((2 * ser_drain_bound_ms + 128 * ser_chatter_interval_ms))
+
+# Our prefix's wineserver, found by the folder it works in, ".../server-DEV-INODE" of
+# the prefix (other prefixes on the machine have servers of their own).
+ser_wineserver_pid() {
+    local dir pid
+    dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+    for pid in $(pgrep -x 'wineserver(32|64)?'); do
+        if [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$dir" ]]; then
+            echo "$pid"
+            return 0
+        fi
+    done
+}
+
+# The CPU time (user + system, ms) of a process so far.
+ser_cpu_ms() {
+    [[ -n $1 && -r /proc/$1/stat ]] || { echo 0; return 0; }
+    awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) * 1000 / hz }' "/proc/$1/stat"
+}
+
+# Runs one check, printing wall time and CPU time of the Wine process and the wineserver.
+ser_check() {
+    local what=$1 want=$2 port=$3
+    shift 3
+    local i ms_sum=0 cpu_sum=0 srv_sum=0 srv before after timefile=$TVR_LOG_DIR/time.out
+    for ((i = 0; i < ser_check_runs; i++)); do
+        srv=$(ser_wineserver_pid)
+        before=$(ser_cpu_ms "$srv")
+        set +e
+        OUT=$(cd "$TVR_DLL_DIR" && /usr/bin/time -f '%U %S' -o "$timefile" wine tvrhost.exe check "$port" "$@" 2>/dev/null | tr -d '\r')
+        set -e
+        after=$(ser_cpu_ms "$srv")
+        ms_sum=$(awk -v a="$ms_sum" -v b="$(tvr_value ms)" 'BEGIN { print a + b }')
+        cpu_sum=$(awk -v a="$cpu_sum" '{ print a + ($1 + $2) * 1000 }' "$timefile")
+        srv_sum=$(awk -v a="$srv_sum" -v b="$before" -v c="$after" 'BEGIN { print a + c - b }')
+    done
+    ser_row "$what (result=$(tvr_value result))" "$(awk -v s="$ms_sum" -v n="$ser_check_runs" 'BEGIN { print s / n }')" "$want"
+    awk -v c="$cpu_sum" -v s="$srv_sum" -v n="$ser_check_runs" 'BEGIN {
+        printf "%-46s cpu: wine process %5.0f ms, wineserver %5.0f ms (mean of %d)\n", "", c / n, s / n, n }'
+}
+
+echo "-- check: wall time against the reply window, and CPU time"
+# Keeps one wineserver for the whole check series, so that its CPU time can be read.
+wineserver -p >/dev/null 2>&1 || true
+tvr_host scan >/dev/null
+tvr_emu 1 crlf
+tvr_emu 2 silent
+ser_check "configure only (flag 0), COM1" 0 COM1 9600 0
+ser_check "answering device, COM1" 0 COM1 9600 1 AT
+ser_check "silent device, COM2 (busy poll for 3000 ms)" 3000 COM2 9600 1 AT
+ser_reset
+echo "(the busy poll's own cost is the silent row's CPU time less the configure-only row's)"
