@@ -54,6 +54,13 @@ dialog_case unchanged "Nothing to show." -1 2
 tvr_case "tabs are expanded and line breaks kept"
 dialog_case replaced 'Port:\tCOM3\nSpeed:\t9600 bit/s\n\nThe modem answered.' 0 1
 
+tvr_case "an empty text gives a text control of width 0 and the layout that follows from it"
+dialog_case replaced "" 0 1
+tvr_expect_line "wrap2=within first_width=0 second_width=0"
+
+tvr_case "a word longer than the text control widens it; the second call keeps that width"
+dialog_case replaced "Pneumonoultramicroscopicsilicovolcanoconiosis-Supercalifragilisticexpialidocious" 0 2
+
 tvr_case "a missing focus control: the focus goes nowhere and the previous focus is returned"
 dialog_case replaced "Modem found." 0 1 999
 tvr_expect_line "focus1=ok result=previous now=none"

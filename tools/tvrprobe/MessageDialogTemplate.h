@@ -24,7 +24,7 @@ public:
         AddText(L"telvarid message"); // caption
         AddWord(8);                  // point size of the font
         AddText(L"MS Shell Dlg");
-        AddItem(SS_ICON | WS_CHILD | WS_VISIBLE, 8, 8, 21, 20, 200, 0x0082, L"");
+        AddItem(SS_ICON | WS_CHILD | WS_VISIBLE, 8, 8, 21, 21, 200, 0x0082, L""); // 32 x 32 pixels
         AddItem(SS_LEFT | WS_CHILD | WS_VISIBLE, 38, 8, 150, 20, 201, 0x0082, L"");
         AddItem(BS_DEFPUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 50, 70, 50, 14, IDOK, 0x0080, L"OK");
         AddItem(BS_PUSHBUTTON | WS_CHILD | WS_VISIBLE | WS_TABSTOP, 110, 70, 50, 14, IDCANCEL, 0x0080, L"Cancel");

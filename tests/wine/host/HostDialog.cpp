@@ -22,7 +22,7 @@
 namespace {
 
 struct Rects {
-    RECT rText, rDlg, rOK, rCancel, rExtra; // screen coordinates
+    RECT rIcon, rText, rDlg, rOK, rCancel, rExtra; // screen coordinates
 };
 
 INT_PTR CALLBACK HostDialogProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
@@ -42,6 +42,7 @@ void Pump(DWORD dwMs)
 
 void ReadRects(HWND hDlg, Rects *p)
 {
+    GetWindowRect(GetDlgItem(hDlg, 200), &p->rIcon);
     GetWindowRect(GetDlgItem(hDlg, 201), &p->rText);
     GetWindowRect(hDlg, &p->rDlg);
     GetWindowRect(GetDlgItem(hDlg, IDOK), &p->rOK);
@@ -131,6 +132,7 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
            (long)in.lTextHeight);
 
     // Unmoved controls must stay where they were inside the dialog.
+    const RECT rIconBefore = ToClient(hDlg, before.rIcon);
     const RECT rTextBefore = ToClient(hDlg, before.rText);
     const RECT rOKBefore = ToClient(hDlg, before.rOK);
     const RECT rCancelBefore = ToClient(hDlg, before.rCancel);
@@ -148,6 +150,8 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
     Rects after;
     ReadRects(hDlg, &after);
     bool bMatch = true;
+    const WindowPlacement stay = {FALSE, 0, 0, 0, 0}; // the icon control never moves
+    bMatch &= Report(nCall, "icon", ToClient(hDlg, after.rIcon), stay, rIconBefore);
     bMatch &= Report(nCall, "text", ToClient(hDlg, after.rText), want.text, rTextBefore);
     bMatch &= Report(nCall, "ok", ToClient(hDlg, after.rOK), want.ok, rOKBefore);
     bMatch &= Report(nCall, "cancel", ToClient(hDlg, after.rCancel), want.cancel, rCancelBefore);
