@@ -113,3 +113,18 @@ tvr_host check COM1 9600 1
 tvr_emu_stop
 tvr_expect_value result 0
 tvr_expect_eq "COM1 opens" 0 "$(tvr_emu_count 1 open)"
+
+tvr_case "tvrprobe check tells an unusable port from a device that does not answer"
+tvr_emu 1 crlf
+tvr_emu 2 silent
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" check COM1 9600 AT
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line 'The device on COM1 answered "AT".'
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" check COM2 19200 AT
+tvr_expect_eq "exit code" 1 "$RC"
+tvr_expect_line 'The device on COM2 did not answer "AT" within 3 seconds.'
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" check COM3 9600
+tvr_expect_eq "exit code" 1 "$RC"
+tvr_expect_line "COM3 can't be used at 9600 bit/s: it does not exist or refused the setting."
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" check COM1 fast
+tvr_expect_eq "exit code" 2 "$RC"

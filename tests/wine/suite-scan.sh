@@ -185,3 +185,14 @@ tvr_emu_stop
 tvr_expect_value port 2
 tvr_expect_eq "COM2 AT lines" 2 "$(tvr_emu_lines 2 | grep -c -x 'AT\\r' || true)"
 tvr_expect_eq "COM2 opens" 2 "$(tvr_emu_count 2 open)"
+
+tvr_case "tvrprobe says in words where the modem answers, or that none did"
+tvr_emu 3 crlf
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe"
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "A modem answers on COM3."
+tvr_emu_stop
+tvr_port_none 3
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" scan
+tvr_expect_eq "exit code" 1 "$RC"
+tvr_expect_line "No modem answered on COM1 to COM4."

@@ -24,7 +24,7 @@ static int RunScan(const TelvaridApi *pApi, int, char **)
     QueryPerformanceCounter(&start);
     int nResult = pApi->pfnScanForModem(&nPort);
     double ms = HostElapsedMs(&start);
-    printf("result=%d port=%d ms=%.0f\n", nResult, nPort, ms);
+    printf("result=%d port=%d ms=%.1f\n", nResult, nPort, ms);
     return 0;
 }
 
@@ -51,7 +51,7 @@ static int RunCheck(const TelvaridApi *pApi, int argc, char **argv)
     QueryPerformanceCounter(&start);
     int nResult = pApi->pfnCheckCommParams(argv[0], dwBaud, bSend, pszCommand);
     double ms = HostElapsedMs(&start);
-    printf("result=%d ms=%.0f\n", nResult, ms);
+    printf("result=%d ms=%.1f\n", nResult, ms);
     return 0;
 }
 
