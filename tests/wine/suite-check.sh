@@ -27,6 +27,19 @@ tvr_expect_eq "COM2 lines" 'AT\r' "$(tvr_emu_lines 2)"
 tvr_expect_eq "COM2 closes" "$(tvr_emu_count 2 open)" "$(tvr_emu_count 2 close)"
 echo "      check on a silent device: $(tvr_value ms) ms"
 
+tvr_case "the reply window: a byte 1.5 s after the command counts, one 4.5 s after does not"
+# Delays well inside and well outside the 3000 ms window, counted by the emulator from
+# the command's carriage return, so that start-up and load cannot tip the result.
+tvr_emu 1 onebyte --delay 1500
+tvr_emu 2 onebyte --delay 4500
+tvr_host check COM1 9600 1 AT
+tvr_expect_value result 1
+tvr_host check COM2 9600 1 AT
+tvr_expect_value result 0
+tvr_emu_stop
+tvr_expect_eq "COM2 replies before its close" "" \
+    "$(awk '/^tx /{print "sent"} /^close /{exit}' "$(tvr_emu_log 2)")"
+
 tvr_case "a port name that points at nothing: result 0"
 tvr_host check COM3 9600 1 AT
 tvr_expect_value result 0
