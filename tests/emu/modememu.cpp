@@ -32,12 +32,13 @@
 //   line t=... text="AT\r" speed=2400 data=8 parity=none stop=1   a command line, with
 //                                     the settings in force when its "\r" arrived
 //   tx t=... text="\r\nOK\r\n"        a reply written (chatter bytes are only counted)
-//   purge t=... flush=input|output|both   the caller flushed its side's queues
+//   purge t=... flush=input|output|both   the caller flushed its side's queues (the
+//                                     pty reports it ahead of data still unread)
 //   stop t=... rx=N tx=N dropped=N    at exit; dropped counts bytes the pty refused
 //
 // The emulator keeps its own fd to the slave open, so the pty survives Wine's close,
 // and reads the settings back through it. It sets the line to 1200 bit/s and two stop
-// bits at start, so that any 8N1 at another speed seen later was set by the caller.
+// bits at start, so that another speed or one stop bit seen later was set by the caller.
 // A pty forces 8 data bits and no parity: only speed and stop bits are informative.
 #include <errno.h>
 #include <fcntl.h>
@@ -74,7 +75,7 @@ const ProfileName kProfiles[] = {
 
 const int kLongReplyBytes = 200;     // more than the scan's 128-byte reply buffer
 const int kSettingsPollMs = 10;      // how often the line settings are read back
-const speed_t kInitialSpeed = B1200; // a speed that neither export ever sets
+const speed_t kInitialSpeed = B1200; // a speed the suites never ask for, so a change shows
 
 volatile sig_atomic_t g_bStop = 0;
 
