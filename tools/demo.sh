@@ -13,7 +13,8 @@ tvr_begin demo
 # Runs tvrprobe.exe with ARGS and shows the command and its words.
 demo_probe() {
     echo "\$ tvrprobe${*:+ $*}"
-    (cd "$TVR_DLL_DIR" && wine tvrprobe.exe "$@" 2>/dev/null | tr -d '\r' | sed 's/^/  /')
+    # tvrprobe's exit code carries its answer (no modem is not a failure of the demo).
+    (cd "$TVR_DLL_DIR" && wine tvrprobe.exe "$@" 2>/dev/null | tr -d '\r' | sed 's/^/  /') || true
 }
 
 # Starts a part: prints its heading and points every COM link at nothing.
@@ -34,14 +35,38 @@ demo_serial() {
     echo "  (the modem on COM3 received: $(tvr_emu_lines 3 | tr '\n' ' '))"
 }
 
-# Telephony parts go here (demo_telephony), dialog parts after them (demo_dialog).
+# Telephony: the project's TAPI32 double, staged beside tvrprobe and preferred to Wine's
+# own, lists one data modem on COM3 set up for 19200 bit/s; then Wine's own TAPI32,
+# which lists no line device at all.
+demo_telephony() {
+    demo_heading "Telephony: a data modem on COM3 at 19200 bit/s listed by a telephony double"
+    local stage=$TVR_RIG_DIR/stage-demo-telephony
+    rm -rf "$stage"
+    mkdir -p "$stage"
+    cp "$TVR_DLL_DIR/tvrprobe.exe" "$TVR_DLL_DIR/telvarid.dll" "$TVR_DLL_DIR/tapi/TAPI32.dll" "$stage/"
+    # device NEG CAPS BEARER MEDIA OPEN GETID PORT CONFIG BAUD
+    echo "device 0 0 1 16 0 0 COM3 0 19200" >"$stage/tapi-scenario.txt"
+    echo "\$ tvrprobe modem"
+    (cd "$stage" && WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=" wine tvrprobe.exe modem 2>/dev/null |
+        tr -d '\r' | sed 's/^/  /') || true
+    echo
+    echo "== Telephony: Wine's own TAPI32, which lists no line device"
+    demo_probe modem
+}
 
-DEMO_PARTS=(serial)
+# Dialog: a message dialog of tvrprobe's own, laid out by the DLL on the rig's private
+# display; it closes itself after two seconds.
+demo_dialog() {
+    demo_heading "Dialog: a two-button message dialog laid out by TVRInitTextDialog"
+    demo_probe dialog 'No modem answered on COM1 to COM4.\nConnect the modem, switch it on and choose Retry.' 1 2 --seconds 2
+}
+
+DEMO_PARTS=(serial telephony dialog)
 
 echo "tvrprobe and telvarid.dll from $TVR_DLL_DIR, running under $(wine --version 2>/dev/null)"
 status=0
 for part in "${DEMO_PARTS[@]}"; do
-    "demo_$part" || status=1
+    "demo_$part" || { status=1; echo "demo: the $part part failed" >&2; }
 done
 tvr_cleanup
 exit $status
