@@ -4,6 +4,7 @@
 #   make demo   builds everything and runs tvrprobe against an emulated modem on COM3
 #   make bench  times the exports under Wine against what their time-outs prescribe
 BUILD ?= build
+MAKEFLAGS += --no-print-directory
 ABS_BUILD := $(abspath $(BUILD))
 JOBS ?= 2
 RIG := env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_HOST_DIR=$(ABS_BUILD)/host TVR_RIG_DIR=$(ABS_BUILD)/rig tests/wine/rig.sh
