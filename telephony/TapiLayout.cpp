@@ -64,12 +64,16 @@ void CopyLineName(const BYTE *pCaps, DWORD cbCaps, char *pszLineName)
 {
     memset(pszLineName, 0, LINENAME_FIELDSIZE);
     DWORD dwNeeded = ReadBlockDword(pCaps, cbCaps, DEVCAPS_NEEDEDSIZE);
-    DWORD dwSize = ReadBlockDword(pCaps, cbCaps, DEVCAPS_LINENAMESIZE);
     DWORD dwOffset = ReadBlockDword(pCaps, cbCaps, DEVCAPS_LINENAMEOFFSET);
-    if (dwNeeded > cbCaps || dwSize == 0 || !FitsInBlock(cbCaps, dwOffset, dwSize))
+    // Capabilities that did not fit may lack the name; an offset at or past the end of
+    // the buffer leaves nothing to read.
+    if (dwNeeded > cbCaps || dwOffset >= cbCaps)
         return;
-    // strncpy with a count of 255, but never past the name's own bytes.
-    DWORD cbCopy = dwSize < LINENAME_FIELDSIZE - 1 ? dwSize : LINENAME_FIELDSIZE - 1;
+    // strncpy with a count of 255, stopping at the end of the buffer. dwLineNameSize is
+    // not consulted: the name runs to its zero.
+    DWORD cbCopy = cbCaps - dwOffset;
+    if (cbCopy > LINENAME_FIELDSIZE - 1)
+        cbCopy = LINENAME_FIELDSIZE - 1;
     const char *pszSource = (const char *)pCaps + dwOffset;
     for (DWORD i = 0; i < cbCopy && pszSource[i] != '\0'; ++i)
         pszLineName[i] = pszSource[i];
@@ -93,12 +97,10 @@ BOOL CopyPortName(const BYTE *pBlock, DWORD cbBlock, char *pszPortName)
     if (dwNeeded > cbBlock || dwStringSize <= PORTID_HANDLESIZE || dwUsed <= qwNameStart ||
         qwNameStart >= cbBlock)
         return FALSE;
-    // The name ends at its zero, at the end of the string, or at the end of the block,
-    // whichever comes first, and is cut to what the caller's buffer holds.
-    unsigned long long qwNameEnd = (unsigned long long)dwStringOffset + dwStringSize;
-    if (qwNameEnd > cbBlock)
-        qwNameEnd = cbBlock;
-    DWORD cchRoom = (DWORD)(qwNameEnd - qwNameStart);
+    // The name ends at its zero or at the end of the block, whichever comes first, and
+    // is cut to what the caller's buffer holds. dwStringSize only tells whether a name
+    // came back at all; it does not bound the name.
+    DWORD cchRoom = cbBlock - (DWORD)qwNameStart;
     if (cchRoom > PORTNAME_BUFFERSIZE - 1)
         cchRoom = PORTNAME_BUFFERSIZE - 1;
     const char *pszSource = (const char *)pBlock + (DWORD)qwNameStart;

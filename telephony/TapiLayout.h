@@ -75,24 +75,24 @@ BOOL ModemTableSize(DWORD dwLineCount, DWORD *pcbTable);
 // Zeroes the 495-byte capabilities buffer and presets dwTotalSize, dwLineNameSize and
 // dwLineNameOffset.
 void PresetDevCapsBuffer(BYTE *pCaps);
-// Copies the line name of a filled capabilities buffer into a 256-byte field with
-// strncpy semantics (count 255, rest zero-filled) and a zero in the last byte. The field
-// gets the empty string when the capabilities did not fit (dwNeededSize above
-// dwTotalSize), when no name was returned (dwLineNameSize 0), or when the name's offset
-// and size do not lie inside the buffer.
+// Copies the line name of a filled capabilities buffer, the text at dwLineNameOffset up
+// to its zero, into a 256-byte field with strncpy semantics (count 255, rest zero-filled)
+// and a zero in the last byte; the copy never reads past the buffer. dwLineNameSize is
+// not consulted. The field gets the empty string when the capabilities did not fit
+// (dwNeededSize above the buffer size) or when the offset lies at or past its end.
 void CopyLineName(const BYTE *pCaps, DWORD cbCaps, char *pszLineName);
 
 // Zeroes the 104-byte port identifier block and presets dwTotalSize, dwStringSize and
 // dwStringOffset.
 void PresetPortIdentifierBlock(BYTE *pBlock);
 // Copies the port name of a filled port identifier block (the text after the 4-byte
-// port handle) into pszPortName, at most 75 characters and its terminating zero, and
-// writes nothing beyond that zero. Returns FALSE, writing nothing at all, when the block
-// holds no name: the identifier did not fit (dwNeededSize above the block), the service
-// left the string out (dwStringSize no larger than the handle, or dwUsedSize not
-// reaching past the handle), or the string's offset leaves no room for a name inside
-// the block. A name with no zero before the end of its string or of the block is cut
-// there.
+// port handle) up to its zero into pszPortName, at most 75 characters and its
+// terminating zero, and writes nothing beyond that zero. The name stops at the end of
+// the block at the latest; dwStringSize does not cut it. Returns FALSE, writing nothing
+// at all, when the block holds no name: the identifier did not fit (dwNeededSize above
+// the block), the service left the string out (dwStringSize no larger than the handle,
+// or dwUsedSize not reaching past the handle), or the string's offset leaves no room for
+// a name inside the block.
 BOOL CopyPortName(const BYTE *pBlock, DWORD cbBlock, char *pszPortName);
 
 // Zeroes the 136-byte device-configuration block and presets its eleven fields.

@@ -61,6 +61,8 @@ std::vector<WalkCase> WalkCases()
         {"SlowThenFast", {DataModem("COM1", 2400), DataModem("COM2", 9600)}, false, 2, "COM2", {0, 1}},
         {"BothSlowLastNameStays", {DataModem("COM1", 2400), DataModem("COM2", 9599)}, false, 1, "COM2", {0, 1}},
         {"FastWithFailedGetID", {FailingGetID("COM4", 9600)}, false, 2, kUntouched, {0}},
+        {"BothSlowSecondGetIDFails", {DataModem("COM1", 2400), FailingGetID("COM2", 4800)}, false, 1, "COM1",
+         {0, 1}},
         {"EarlierNameKeptWhenGetIDFails", {DataModem("COM1", 2400), FailingGetID("COM2", 9600)}, false, 2, "COM1",
          {0, 1}},
         {"FailedOpenStillQueriesSpeed", {FailingOpen("COM1", 19200)}, false, 2, kUntouched, {0}},
@@ -299,7 +301,11 @@ std::vector<IdCase> IdCases()
         {"NoZeroCutAtBlockEnd", Room(all), 104, 104, 80, 24, std::string(76, 'A').substr(0, 75)},
         // An offset of 20 leaves 80 bytes after the handle: more than the caller's 76.
         {"LowOffsetCutTo75", Room(all), 104, 104, 84, 20, std::string(75, 'A')},
-        {"NameEndsAtItsStringSize", Room(h4 + "COM12345"), 33, 33, 7, 24, "COM"},
+        // dwStringSize only says a name came back; the name runs to its zero.
+        {"NameRunsToItsZeroPastItsStringSize", Room(h4 + "COM12345"), 33, 33, 7, 24, "COM12345"},
+        // No zero before the end of the block: cut there (104 - 64 = 40 characters).
+        {"NoZeroCutAtBlockEndNotStringSize", Room(std::string(40, '\0') + std::string(40, 'B')), 104, 104, 5, 60,
+         std::string(40, 'B')},
         {"DidNotFit", Room(h4 + "COM7"), 105, 24, 0, 0, kUntouched},
         {"NeededTooBigButStringClaimed", Room(h4 + "COM7"), 200, 33, 9, 24, kUntouched},
         {"NoString", Room(h4 + "COM7"), 33, 33, 0, 24, kUntouched},
@@ -382,7 +388,9 @@ INSTANTIATE_TEST_SUITE_P(Configurations, ConfigSpeedTest,
                                            ConfigCase{"DidNotFit", 300, 24, 0, 9600, 1},
                                            ConfigCase{"NeededTooBigButStringClaimed", 300, 136, 112, 9600, 1},
                                            ConfigCase{"NoString", 136, 136, 0, 9600, 1},
-                                           ConfigCase{"ServiceWroteNothing", 0, 0, 112, 0, 1}),
+                                           // Nothing reported used: a fast speed standing
+                                           // at the speed's place does not count.
+                                           ConfigCase{"ServiceWroteNothing", 0, 0, 112, 9600, 1}),
                          [](const ::testing::TestParamInfo<ConfigCase> &info) { return info.param.pszName; });
 
 // Wine's own service: lineInitialize succeeds and writes no count.

@@ -188,13 +188,16 @@ TEST_F(ModemTableTest, CapabilitiesBufferIsPresetOnceAndNotAgain)
 
 TEST_F(ModemTableTest, CallsCarryTheAgreedVersionAndTheSessionHandle)
 {
+    // A service that answers a version other than the one asked for: what it wrote,
+    // not the version offered, goes on to lineGetDevCaps and into the entry.
     Device d = DataModem("COM1", 9600);
-    d.dwAgreedVersion = 0x00010003;
+    d.dwAgreedVersion = 0x00010004;
     fake::tapi::Script().devices = {d};
     ASSERT_NE(Build(), nullptr);
     EXPECT_EQ(fake::CallsTo("lineNegotiateAPIVersion"),
               std::vector<std::string>{"lineNegotiateAPIVersion(0xc0ffee, 0, 0x10003, 0x10003, &version, &extension)"});
-    EXPECT_EQ(fake::CallsTo("lineGetDevCaps"), std::vector<std::string>{"lineGetDevCaps(0xc0ffee, 0, 0x10003, 0, block495)"});
+    EXPECT_EQ(fake::CallsTo("lineGetDevCaps"), std::vector<std::string>{"lineGetDevCaps(0xc0ffee, 0, 0x10004, 0, block495)"});
+    EXPECT_EQ(ModemTableEntry(m_pTable, 0)->dwAPIVersion, 0x00010004u);
 }
 
 TEST_F(ModemTableTest, UnwrittenAgreedVersionCountsAsTheOneOffered)
@@ -257,12 +260,15 @@ std::vector<NameCase> NameCases()
         {"Exactly255", s255 + '\0', 236, 256, 492, s255},
         {"LongerThan255CutTo255", s258 + '\0', 236, 259, 495, std::string(255, 'L')},
         {"LongerWithoutZeroCutTo255", s300, 100, 300, 400, std::string(255, 'X')},
-        {"NoZeroWithinItsSize", "ABCDEFGHIJ", 240, 4, 244, "ABCD"},
-        {"NameSizeZero", std::string("Ghost\0", 6), 240, 0, 240, ""},
+        // dwLineNameSize does not bound the name: it runs to its zero.
+        {"NoZeroWithinItsSize", "ABCDEFGHIJ", 240, 4, 244, "ABCDEFGHIJ"},
+        {"NameSizeZero", std::string("Ghost\0", 6), 240, 0, 240, "Ghost"},
         {"OffsetAtEnd", "", 495, 1, 240, ""},
         {"OffsetFarPastEnd", "", 0xFFFFFFF0u, 64, 240, ""},
-        {"NameRunsPastEnd", std::string(200, 'R'), 400, 200, 495, ""},
-        {"SizeWrapsAround", "W", 300, 0xFFFFFF00u, 495, ""},
+        // No zero before the end of the buffer: cut at the buffer's end (495 - 400).
+        {"NameRunsPastEnd", std::string(200, 'R'), 400, 200, 495, std::string(95, 'R')},
+        {"LastByteOfTheBuffer", "E", 494, 1, 495, "E"},
+        {"SizeWrapsAround", "W", 300, 0xFFFFFF00u, 495, "W"},
         {"CapabilitiesDidNotFit", std::string("Cut\0", 4), 240, 4, 496, ""},
     };
 }
