@@ -24,7 +24,7 @@ ModemTable *BuildModemTable(TelephonySession *pSession)
     pTable->dwCount = 0;
 
     BOOL bFailed = FALSE;
-    for (DWORD dwDeviceID = 0; dwDeviceID < pSession->dwLineCount && !bFailed; ++dwDeviceID) {
+    for (DWORD dwDeviceID = 0; dwDeviceID < pSession->dwLineCount; ++dwDeviceID) {
         // Only 1.3 is offered, so a service that succeeds without writing the agreed
         // version has agreed to it.
         DWORD dwAPIVersion = TVR_TAPI_VERSION;

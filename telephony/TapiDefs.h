@@ -57,7 +57,6 @@ typedef LONG(WINAPI *PFN_LINESHUTDOWN)(HLINEAPP hLineApp);
 // Result codes: every negative result is a failure.
 #define LINEERR_INCOMPATIBLEAPIVERSION ((LONG)0x8000000C) // device does not offer the version asked for
 #define LINEERR_NODEVICE ((LONG)0x80000042)               // recorded when no data modem is listed
-#define LINEERR_OPERATIONFAILED ((LONG)0x80000048)        // generic failure of the service
 
 // Modes, privileges and selections used by the query.
 #define LINEBEARERMODE_VOICE 0x00000001u     // a line that carries voice-band calls

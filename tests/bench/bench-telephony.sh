@@ -37,7 +37,7 @@ mkdir -p "$wine_stage"
 cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/telvarid.dll" "$wine_stage/"
 TVR_WINE_ENV=()
 tvr_wine "$wine_stage/tvrhost.exe" modem "$tel_calls_per_run"
-printf '%-40s %s  ms_per_call=%s\n' "Wine's own TAPI32 (binds, no device)" "result=$(tvr_value result)" "$(tvr_value ms_per_call)"
+printf '%-40s %s  ms_per_call=%s\n' "Wine's TAPI32 (binding fails, no lines)" "result=$(tvr_value result)" "$(tvr_value ms_per_call)"
 
 echo "-- heap allocations per call (native, counting heap of the test double)"
 if [[ -x $TVR_HOST_DIR/tvr_bench_telephony ]]; then

@@ -107,7 +107,8 @@ static void LoadScenario(void)
             d->dwMedia = (DWORD)Num(szWord[4]);
             d->lOpen = Num(szWord[5]);
             d->lGetID = Num(szWord[6]);
-            strcpy(d->szPort, strcmp(szWord[7], "-") == 0 ? "" : szWord[7]);
+            // Longer words are cut to the field, zero included.
+            snprintf(d->szPort, sizeof d->szPort, "%s", strcmp(szWord[7], "-") == 0 ? "" : szWord[7]);
             d->lConfig = Num(szWord[8]);
             d->dwBaud = (DWORD)strtoul(szWord[9], NULL, 0);
         }
