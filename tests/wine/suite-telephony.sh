@@ -115,10 +115,18 @@ tvr_case "tvrprobe modem says it in words"
 tel_scenario "$(modem COM3 9600)"
 tvr_wine "$tel_stage/tvrprobe.exe" modem
 tvr_expect_eq "exit code" 0 "$RC"
-tvr_expect_line "The telephony service lists a data modem set up for 9600 bit/s or more, on port COM3."
+tvr_expect_line "The telephony service lists a data modem set up for 9600 bit/s or more; the last port name reported is COM3."
 tel_scenario "$(modem COM1 2400)" "$(modem COM2 4800)"
 tvr_wine "$tel_stage/tvrprobe.exe" modem
-tvr_expect_line "The last one examined is on port COM2."
+tvr_expect_line "The telephony service lists a data modem, but none is set up for 9600 bit/s or more; the last port name reported is COM2."
+# The fast modem's port-name query fails: the name shown is the slow one's, and the
+# words do not claim it is the fast modem's port.
+tel_scenario "$(modem COM1 2400)" "device 0 0 1 16 0 0x80000048 COM2 0 9600"
+tvr_wine "$tel_stage/tvrprobe.exe" modem
+tvr_expect_line "The telephony service lists a data modem set up for 9600 bit/s or more; the last port name reported is COM1."
+tel_scenario "device 0 0 1 16 0x80000048 0 COM1 0 2400"
+tvr_wine "$tel_stage/tvrprobe.exe" modem
+tvr_expect_line "The telephony service lists a data modem, but none is set up for 9600 bit/s or more; no port name was reported."
 tel_scenario "$voice_line"
 tvr_wine "$tel_stage/tvrprobe.exe" modem
 tvr_expect_line "The telephony service can't be used here, or it lists no data modem."
@@ -128,8 +136,11 @@ wine_stage=$TVR_RIG_DIR/stage-telephony-wine
 rm -rf "$wine_stage"
 mkdir -p "$wine_stage"
 cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/telvarid.dll" "$wine_stage/"
-TVR_WINE_ENV=()
+# The loader's trace shows that Wine's builtin tapi32 was really the one loaded, so the
+# case cannot pass merely because no telephony library could be loaded at all.
+TVR_WINE_ENV=(WINEDEBUG=+loaddll)
 tvr_wine "$wine_stage/tvrhost.exe" modem 3
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line "result=0 name=(untouched)"
 tvr_expect_line "unload=ok"
+tvr_expect grep -q -i -E 'loaddll.*Loaded .*tapi32\.dll.*: builtin' "$TVR_LOG_DIR/last.err"
