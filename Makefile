@@ -21,7 +21,7 @@ dll: setup
 	@cmake --build $(ABS_BUILD)/dll -j $(JOBS)
 
 host: setup
-	@cmake --preset host -B $(ABS_BUILD)/host -DTVR_DLL_DIR=$(ABS_BUILD)/dll >/dev/null
+	@cmake --preset host -B $(ABS_BUILD)/host -DTVR_DLL_DIR=$(ABS_BUILD)/dll -DTVR_RIG_DIR=$(ABS_BUILD)/rig >/dev/null
 	@cmake --build $(ABS_BUILD)/host -j $(JOBS)
 
 unit: host

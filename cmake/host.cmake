@@ -33,10 +33,12 @@ endif()
 # test; they share one private Wine prefix, made by the fixture, and run one at a time
 # because they share its COM1-COM4 pins.
 set(TVR_DLL_DIR "${CMAKE_SOURCE_DIR}/build/dll" CACHE PATH "build folder of the dll preset")
+# The Wine prefix, port links and logs: one rig for the tests, the demo and the bench.
+set(TVR_RIG_DIR "${CMAKE_SOURCE_DIR}/build/rig" CACHE PATH "folder of the Wine rig")
 file(GLOB TVR_WINE_SUITES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/suite-*.sh)
 if(TVR_WINE_SUITES)
   set(TVR_RIG_ENV "TVR_DLL_DIR=${TVR_DLL_DIR}" "TVR_HOST_DIR=${CMAKE_BINARY_DIR}"
-      "TVR_RIG_DIR=${CMAKE_BINARY_DIR}/rig")
+      "TVR_RIG_DIR=${TVR_RIG_DIR}")
   add_test(NAME wine.prefix COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/rig.sh prefix)
   set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wineprefix LABELS wine
     ENVIRONMENT "${TVR_RIG_ENV}" TIMEOUT 300)

@@ -15,7 +15,7 @@ set_target_properties(telvarid PROPERTIES PREFIX "" OUTPUT_NAME telvarid
 target_include_directories(telvarid PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(telvarid PRIVATE ${TVR_PRODUCTION_FLAGS} -Os
   $<$<COMPILE_LANGUAGE:CXX>:-fno-asynchronous-unwind-tables>)
-target_link_options(telvarid PRIVATE ${TVR_STATIC_RUNTIME} -s -Wl,--enable-stdcall-fixup)
+target_link_options(telvarid PRIVATE ${TVR_STATIC_RUNTIME} -s)
 target_link_libraries(telvarid PRIVATE user32 gdi32 kernel32)
 
 # Windows-side programs: each folder holds one program; all load telvarid.dll at run

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb nsis
-          imagemagick x11-apps util-linux)
+          imagemagick util-linux)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -21,4 +21,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -105,13 +105,10 @@ tvr_host() {
 tvr_wine() {
     local exe=$1
     shift
-    set +e
     # $RC is the Windows program's exit code, not that of the filter behind it.
     OUT=$(cd "$(dirname "$exe")" && env "${TVR_WINE_ENV[@]+"${TVR_WINE_ENV[@]}"}" \
         timeout 300 wine "$exe" "$@" 2>"$TVR_LOG_DIR/last.err" | tr -d '\r'
-        exit "${PIPESTATUS[0]}")
-    RC=$?
-    set -e
+        exit "${PIPESTATUS[0]}") && RC=0 || RC=$?
     printf '%s\n' "$OUT" >"$TVR_LOG_DIR/last.out"
 }
 

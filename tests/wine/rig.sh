@@ -45,8 +45,12 @@ make_prefix() {
 }
 
 # Runs a command in a private mount namespace with /dev/null bound over /dev/ttyS*.
+# As root the namespace is private to this run; otherwise a user namespace maps the
+# caller to root inside it, which is what the bind mounts need.
 fenced() {
-    unshare -m bash -c '
+    local userns=()
+    [[ $(id -u) -eq 0 ]] || userns=(-r)
+    unshare "${userns[@]+"${userns[@]}"}" -m bash -c '
         for dev in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
             [[ -e $dev ]] && mount --bind /dev/null "$dev"
         done

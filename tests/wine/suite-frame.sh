@@ -14,11 +14,23 @@ tvr_expect_line "export TVRScanForModem ordinal=4 same=1"
 tvr_expect_line "ordinal0=none ordinal5=none"
 tvr_expect_line "DllMain=hidden"
 tvr_expect_line "thread=ok"
+tvr_expect_line "after_thread scan=0 port=0"
+tvr_expect_line "convention TVRCheckCommParams cdecl"
+tvr_expect_line "convention TVRInitTextDialog cdecl"
+tvr_expect_line "convention TVRModemAvailable cdecl"
+tvr_expect_line "convention TVRScanForModem cdecl"
 tvr_expect_line "reload=same"
 tvr_expect_line "unload=ok"
+tvr_expect_line "after_unload=gone"
 
 tvr_case "the exports resolve by ordinal alone"
 tvr_host --by-ordinal exports
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line "load=ok by=ordinal"
 tvr_expect_line "unload=ok"
+tvr_expect_line "after_unload=gone"
+
+tvr_case "the DLL imports only the system's own KERNEL32, USER32, GDI32 and msvcrt"
+imports=$(i686-w64-mingw32-objdump -p "$TVR_DLL_DIR/telvarid.dll" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+    tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+tvr_expect_eq "imported DLLs" "gdi32.dll kernel32.dll msvcrt.dll user32.dll " "$imports"

@@ -8,6 +8,61 @@
 
 static DWORD WINAPI IdleThread(LPVOID) { return 0; }
 
+// Calls pfn with the nArgs 32-bit arguments of adwArgs (first argument first) the way a
+// cdecl caller does, and returns how far the stack pointer stands below where it stood
+// before the arguments were pushed, as the callee left it: 4 * nArgs for a cdecl callee
+// (the caller removes the arguments), 0 for a stdcall one (the callee removed them).
+static long StackLeftByCallee(void *pfn, const DWORD *adwArgs, int nArgs)
+{
+    long lDelta;
+    int nLeft = nArgs;
+    __asm__ volatile(
+        "movl %%esp, %%edi\n\t"
+        "1:\n\t"
+        "testl %%ecx, %%ecx\n\t"
+        "jz 2f\n\t"
+        "pushl -4(%%esi,%%ecx,4)\n\t"
+        "decl %%ecx\n\t"
+        "jmp 1b\n\t"
+        "2:\n\t"
+        "call *%%ebx\n\t"
+        "movl %%edi, %%eax\n\t"
+        "subl %%esp, %%eax\n\t"
+        "movl %%edi, %%esp\n\t"
+        : "=a"(lDelta), "+c"(nLeft)
+        : "S"(adwArgs), "b"(pfn)
+        : "edx", "edi", "memory", "cc");
+    return lDelta;
+}
+
+// Each export called once with harmless arguments (no COM port is linked in this suite,
+// no dialog exists, the telephony library is Wine's): prints who removed the arguments.
+static void PrintCallingConvention(const TelvaridApi *pApi)
+{
+    static char achName[76];
+    static int nPort;
+    const DWORD adwCheck[4] = {(DWORD)(UINT_PTR) "COM1", 9600, 0, 0};
+    const DWORD adwDialog[5] = {0, (DWORD)(UINT_PTR) "", 4, 1, 0};
+    const DWORD adwModem[1] = {(DWORD)(UINT_PTR)achName};
+    const DWORD adwScan[1] = {(DWORD)(UINT_PTR)&nPort};
+    struct {
+        const char *pszName;
+        void *pfn;
+        const DWORD *adw;
+        int nArgs;
+    } calls[] = {
+        {"TVRCheckCommParams", reinterpret_cast<void *>(pApi->pfnCheckCommParams), adwCheck, 4},
+        {"TVRInitTextDialog", reinterpret_cast<void *>(pApi->pfnInitTextDialog), adwDialog, 5},
+        {"TVRModemAvailable", reinterpret_cast<void *>(pApi->pfnModemAvailable), adwModem, 1},
+        {"TVRScanForModem", reinterpret_cast<void *>(pApi->pfnScanForModem), adwScan, 1},
+    };
+    for (const auto &c : calls) {
+        long lLeft = StackLeftByCallee(c.pfn, c.adw, c.nArgs);
+        printf("convention %s %s\n", c.pszName,
+               lLeft == 4L * c.nArgs ? "cdecl" : lLeft == 0 ? "stdcall" : "unbalanced");
+    }
+}
+
 static int RunExports(const TelvaridApi *pApi, int, char **)
 {
     HMODULE h = pApi->hModule;
@@ -41,6 +96,13 @@ static int RunExports(const TelvaridApi *pApi, int, char **)
     if (hThread)
         CloseHandle(hThread);
     printf("thread=%s\n", dwWait == WAIT_OBJECT_0 ? "ok" : "failed");
+    // After those notifications the exports still work: with no port linked the scan
+    // answers at once, 0 and port 0.
+    int nPort = 12345;
+    int nResult = pApi->pfnScanForModem(&nPort);
+    printf("after_thread scan=%d port=%d\n", nResult, nPort);
+
+    PrintCallingConvention(pApi);
 
     // A second load and unload of the same module is only a reference count.
     HMODULE h2 = LoadLibraryA("telvarid.dll");

@@ -45,8 +45,11 @@ int main(int argc, char **argv)
     }
     printf("load=ok by=%s\n", bByOrdinal ? "ordinal" : "name");
     int rc = pVerb->pfnRun(&api, argc - i - 1, argv + i + 1);
-    UnloadTelvarid(&api);
-    printf("unload=ok\n");
+    // The library must let go of itself entirely: after the last FreeLibrary the module
+    // is no longer mapped.
+    BOOL bFreed = FreeLibrary(api.hModule);
+    printf("unload=%s\n", bFreed ? "ok" : "failed");
+    printf("after_unload=%s\n", GetModuleHandleA("telvarid.dll") ? "still-loaded" : "gone");
     fflush(stdout);
     return rc;
 }
