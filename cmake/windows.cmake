@@ -34,6 +34,8 @@ endfunction()
 
 tvr_windows_program(tvrprobe ${CMAKE_SOURCE_DIR}/tools/tvrprobe)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
+# The test host computes the expected dialog layout with the library's own pure geometry.
+target_sources(tvrhost PRIVATE ${CMAKE_SOURCE_DIR}/dialog/DialogGeometry.cpp)
 
 # The project's telephony double, placed as TAPI32.dll beside the test programs.
 file(GLOB TVR_TAPI_DOUBLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/tapi32/*.cpp)

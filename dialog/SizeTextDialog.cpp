@@ -8,9 +8,17 @@
 //   SetWindowPos(201), SetWindowTextA(201), SetWindowPos(1), [SetWindowPos(2)],
 //     [SetWindowPos(202)], SetWindowPos(dialog)
 //
-// Every rectangle is read before the first window moves: the layout is one computation
-// over what the dialog looked like at the start, and the device context is given back
-// before any window changes.
+// Every rectangle, and each of the three system metrics, is read once, before the first
+// window moves: the layout is one computation over what the dialog looked like at the
+// start. The metrics are read together with the rectangles; a metric cannot change
+// within the call, so reading it again where the layout uses it a second time would
+// give the same value. The device context is given back before any window changes.
+//
+// What stops the layout, before anything moves: no control 201, no device context for
+// it, a failed GetClientRect on it, or a failed GetWindowRect on control 201 or on the
+// dialog. Nothing is ever computed from a rectangle that was never read. A button or
+// control 202 whose window rectangle can't be read counts as missing, like a control
+// the dialog doesn't have.
 #include <windows.h>
 #include <string.h>
 
@@ -79,8 +87,10 @@ void SizeTextDialog(HWND hDlg, LPCSTR lpszText, LONG lButtonMode)
     if (!MeasureDialogText(hText, lpszText, &in.lTextWidth, &in.lTextHeight))
         return;
 
+    // Without these two rectangles there is nothing to place the windows from.
     if (!GetWindowRect(hText, &in.rTextRect) || !GetWindowRect(hDlg, &in.rDlgRect))
         return;
+    // Each metric once, here, however often the layout uses it.
     in.lCXDlgFrame = GetSystemMetrics(SM_CXDLGFRAME);
     // The caption is allowed for with the menu-bar height, as the dialogs this lays
     // out were designed with.

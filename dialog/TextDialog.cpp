@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "TextDialog.h"
+#include "frame/telvarid.h"
 
 extern "C" HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
                                           int nIDFocus)

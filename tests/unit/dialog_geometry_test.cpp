@@ -250,7 +250,13 @@ TEST(DialogGeometry, ExtremeInputsNeverOverflowAndClampExactly)
         if (in.bHasExtra) {
             ASSERT_EQ(out.extra.x, 10);
             ASSERT_EQ(out.extra.y, Clamp(llRowTop));
+            // Control 202 keeps its own size.
+            ASSERT_EQ(out.extra.cx, Clamp((long long)in.rExtraRect.right - in.rExtraRect.left));
+            ASSERT_EQ(out.extra.cy, Clamp((long long)in.rExtraRect.bottom - in.rExtraRect.top));
         }
+        // The row is centred on the span from client x 0 to the text control's right edge.
+        const long long llRowSpan =
+            (long long)in.rTextRect.left - in.lCXDlgFrame - in.rDlgRect.left + in.lTextWidth + 5;
         ASSERT_EQ(out.ok.bMove != FALSE, in.bHasOK != FALSE);
         ASSERT_EQ(out.cancel.bMove != FALSE, !bOne && in.bHasCancel);
         long long llRowHeight = 0;
@@ -260,6 +266,19 @@ TEST(DialogGeometry, ExtremeInputsNeverOverflowAndClampExactly)
             ASSERT_EQ(out.ok.y, Clamp(llRowTop));
         } else if (!bOne && in.bHasCancel) {
             llRowHeight = (long long)in.rCancelRect.bottom - in.rCancelRect.top;
+        }
+        if (in.bHasOK && (bOne || !in.bHasCancel)) {
+            // Button 1 alone, centred with its own width.
+            ASSERT_EQ(out.ok.x, Clamp((llRowSpan - ((long long)in.rOKRect.right - in.rOKRect.left)) / 2));
+            ASSERT_EQ(out.ok.cx, Clamp((long long)in.rOKRect.right - in.rOKRect.left));
+        }
+        if (!bOne && !in.bHasOK && in.bHasCancel) {
+            // Button 2 alone, centred with its own size, at the row's top.
+            const long long llCancelWidth = (long long)in.rCancelRect.right - in.rCancelRect.left;
+            ASSERT_EQ(out.cancel.x, Clamp((llRowSpan - llCancelWidth) / 2));
+            ASSERT_EQ(out.cancel.y, Clamp(llRowTop));
+            ASSERT_EQ(out.cancel.cx, Clamp(llCancelWidth));
+            ASSERT_EQ(out.cancel.cy, Clamp(llRowHeight));
         }
         if (!bOne && in.bHasOK && in.bHasCancel) {
             ASSERT_EQ(out.cancel.cx, out.ok.cx);
@@ -273,6 +292,8 @@ TEST(DialogGeometry, ExtremeInputsNeverOverflowAndClampExactly)
         ASSERT_EQ(out.dlg.cy, Clamp(llDlgHeight));
         ASSERT_EQ(out.dlg.x,
                   Clamp(in.rDlgRect.left + ((long long)in.rDlgRect.right - in.rDlgRect.left - llDlgWidth) / 2));
+        ASSERT_EQ(out.dlg.y,
+                  Clamp(in.rDlgRect.top + ((long long)in.rDlgRect.bottom - in.rDlgRect.top - llDlgHeight) / 2));
     }
 }
 

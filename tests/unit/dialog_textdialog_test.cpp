@@ -7,9 +7,7 @@
 
 #include "fake_fixture.h"
 #include "fake_user.h"
-
-extern "C" HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
-                                          int nIDFocus);
+#include "frame/telvarid.h"
 
 namespace {
 
@@ -353,5 +351,73 @@ TEST_F(TextDialogTest, SecondCallStartsFromTheFirstCallsGeometry)
                          "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
                      }));
 }
+
+// Extreme rectangles through the whole call: a dialog spanning the full 32-bit range and
+// a text extent of the largest int. The library's sums leave the 32-bit range and must
+// come back clamped, exact wherever the value fits; with UBSan on, an overflow anywhere
+// on the way (the layout or the double's window arithmetic) aborts the run.
+struct ExtremeCase {
+    const char *pszName;
+    RECT rDlg;          // screen; the client area sits 3 in and 22 down
+    LONG cxText, cyText; // the measurement's answer
+    LONG lButtonMode;
+    Lines moves;
+};
+
+void PrintTo(const ExtremeCase &c, std::ostream *os) { *os << c.pszName; }
+
+class TextDialogExtremeTest : public FakePlatformTest, public ::testing::WithParamInterface<ExtremeCase> {};
+
+TEST_P(TextDialogExtremeTest, ClampsWhatDoesNotFitAndKeepsTheRestExact)
+{
+    const ExtremeCase &c = GetParam();
+    HWND hDlg = fake::NewWindow("dialog", nullptr, 0, c.rDlg, 3, 22);
+    // Children are given in client coordinates of the dialog, as in the reference
+    // dialog: text (50,18) 200 x 40, button 1 (97,128) 75 x 23, button 2 (187,128)
+    // 75 x 23, control 202 (7,158) 90 x 16.
+    const long long llX = static_cast<long long>(c.rDlg.left) + 3;
+    const long long llY = static_cast<long long>(c.rDlg.top) + 22;
+    auto At = [&](long long x, long long y, long long cx, long long cy) {
+        return RECT{static_cast<LONG>(llX + x), static_cast<LONG>(llY + y), static_cast<LONG>(llX + x + cx),
+                    static_cast<LONG>(llY + y + cy)};
+    };
+    HWND hText = fake::NewWindow("text", hDlg, 201, At(50, 18, 200, 40));
+    fake::NewWindow("ok", hDlg, 1, At(97, 128, 75, 23));
+    fake::NewWindow("cancel", hDlg, 2, At(187, 128, 75, 23));
+    fake::NewWindow("extra", hDlg, 202, At(7, 158, 90, 16));
+    fake::SetTextExtent(c.cxText, c.cyText);
+
+    TVRInitTextDialog(hDlg, "Extreme", 0, c.lButtonMode, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), c.moves);
+    EXPECT_EQ(fake::WindowTextOf(hText), "Extreme");
+}
+
+const LONG kMax = 2147483647;
+const LONG kMin = -2147483647 - 1;
+
+INSTANTIATE_TEST_SUITE_P(
+    Extremes, TextDialogExtremeTest,
+    ::testing::Values(
+        // The dialog is 4e9 pixels each way: its old size leaves the int range, yet
+        // every result fits and is exact: x = -2e9 + (4e9 - 308) / 2.
+        ExtremeCase{"dialog_wider_than_2_to_31", RECT{-2000000000, -2000000000, 2000000000, 2000000000}, 250, 39,
+                    1,
+                    Lines{"SetWindowPos(text, NULL, 50, 18, 250, 44, 4)",
+                          "SetWindowPos(ok, NULL, 115, 72, 75, 23, 4)",
+                          "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                          "SetWindowPos(dialog, NULL, -154, -66, 308, 131, 4)"}},
+        // The full range and a text of the largest int each way: the text height, the
+        // row's top and the dialog's size clamp to the largest int; the buttons' x and
+        // the dialog's position, formed from the unclamped sums, still fit and are
+        // exact. Row span 50 + kMax + 5; pair width 262 - 97 = 165;
+        // dialog x = kMin + (2^32 - 1 - (kMax + 58)) / 2, y likewise with the height
+        // kMax + 92.
+        ExtremeCase{"full_range_and_largest_text", RECT{kMin, kMin, kMax, kMax}, kMax, kMax, 2,
+                    Lines{"SetWindowPos(text, NULL, 50, 18, 2147483647, 2147483647, 4)",
+                          "SetWindowPos(ok, NULL, 1073741768, 2147483647, 75, 23, 4)",
+                          "SetWindowPos(cancel, NULL, 1073741858, 2147483647, 75, 23, 4)",
+                          "SetWindowPos(extra, NULL, 10, 2147483647, 90, 16, 4)",
+                          "SetWindowPos(dialog, NULL, -1073741853, -1073741870, 2147483647, 2147483647, 4)"}}),
+    [](const ::testing::TestParamInfo<ExtremeCase> &info) { return info.param.pszName; });
 
 } // namespace

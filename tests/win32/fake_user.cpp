@@ -33,6 +33,22 @@ struct UserState {
     std::map<HDC, HWND> dcs;
 };
 
+// Coordinates are formed at 64 bits and clamped back to a LONG, so extreme rectangles
+// handed to the double cannot overflow in its own arithmetic.
+LONG Clamp(long long ll)
+{
+    if (ll > 2147483647LL)
+        return 2147483647;
+    if (ll < -2147483647LL - 1)
+        return -2147483647 - 1;
+    return static_cast<LONG>(ll);
+}
+
+RECT Offset(const RECT &r, long long dx, long long dy)
+{
+    return RECT{Clamp(r.left + dx), Clamp(r.top + dy), Clamp(r.right + dx), Clamp(r.bottom + dy)};
+}
+
 UserState &U()
 {
     static UserState *s = new UserState; // never destroyed, like the core state
@@ -72,22 +88,18 @@ POINT ClientOrigin(HWND hWnd);
 RECT ScreenRect(HWND hWnd)
 {
     const Window *w = Find(hWnd);
-    RECT r = w->rPos;
-    if (w->hParent) {
-        POINT pt = ClientOrigin(w->hParent);
-        r.left += pt.x;
-        r.right += pt.x;
-        r.top += pt.y;
-        r.bottom += pt.y;
-    }
-    return r;
+    if (!w->hParent)
+        return w->rPos;
+    POINT pt = ClientOrigin(w->hParent);
+    return Offset(w->rPos, pt.x, pt.y);
 }
 
 POINT ClientOrigin(HWND hWnd)
 {
     RECT r = ScreenRect(hWnd);
     const Window *w = Find(hWnd);
-    return POINT{r.left + w->dxClient, r.top + w->dyClient};
+    return POINT{Clamp(static_cast<long long>(r.left) + w->dxClient),
+                 Clamp(static_cast<long long>(r.top) + w->dyClient)};
 }
 
 std::string Name(HWND hWnd)
@@ -132,7 +144,7 @@ HWND NewWindow(const char *pszName, HWND hParent, int nID, RECT rWindow, int dxC
     RECT rPos = rWindow;
     if (hParent) {
         POINT pt = ClientOrigin(hParent);
-        rPos = RECT{rWindow.left - pt.x, rWindow.top - pt.y, rWindow.right - pt.x, rWindow.bottom - pt.y};
+        rPos = Offset(rWindow, -static_cast<long long>(pt.x), -static_cast<long long>(pt.y));
     }
     u.windows.push_back(Window{pszName, hParent, nID, rPos, dxClient, dyClient, "", nullptr});
     return hWnd;
@@ -247,7 +259,10 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
     if (fake::TakeFailure("GetClientRect") || !w)
         return FALSE;
     const RECT &r = w->rPos;
-    *lpRect = RECT{0, 0, r.right - r.left - 2 * w->dxClient, r.bottom - r.top - w->dyClient - w->dxClient};
+    const long long llWidth = static_cast<long long>(r.right) - r.left;
+    const long long llHeight = static_cast<long long>(r.bottom) - r.top;
+    *lpRect = RECT{0, 0, fake::Clamp(llWidth - 2LL * w->dxClient),
+                   fake::Clamp(llHeight - w->dyClient - w->dxClient)};
     return TRUE;
 }
 
@@ -267,8 +282,8 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
     if (fake::TakeFailure("DrawTextA") || U().dcs.count(hdc) == 0)
         return 0;
     if (format & DT_CALCRECT) {
-        lprc->right = lprc->left + U().cxText;
-        lprc->bottom = lprc->top + U().cyText;
+        lprc->right = fake::Clamp(static_cast<long long>(lprc->left) + U().cxText);
+        lprc->bottom = fake::Clamp(static_cast<long long>(lprc->top) + U().cyText);
     }
     return U().cyText;
 }
@@ -289,12 +304,13 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
         return FALSE;
     RECT &r = w->rPos;
     if (!(uFlags & SWP_NOMOVE)) {
-        LONG cxOld = r.right - r.left, cyOld = r.bottom - r.top;
-        r = RECT{X, Y, X + cxOld, Y + cyOld};
+        const long long llCXOld = static_cast<long long>(r.right) - r.left;
+        const long long llCYOld = static_cast<long long>(r.bottom) - r.top;
+        r = RECT{X, Y, fake::Clamp(X + llCXOld), fake::Clamp(Y + llCYOld)};
     }
     if (!(uFlags & SWP_NOSIZE)) {
-        r.right = r.left + cx;
-        r.bottom = r.top + cy;
+        r.right = fake::Clamp(static_cast<long long>(r.left) + cx);
+        r.bottom = fake::Clamp(static_cast<long long>(r.top) + cy);
     }
     return TRUE;
 }
@@ -316,8 +332,8 @@ BOOL WINAPI DPtoLP(HDC hdc, LPPOINT lppt, int c)
     if (fake::TakeFailure("DPtoLP") || U().dcs.count(hdc) == 0)
         return FALSE;
     for (int i = 0; i < c; ++i) {
-        lppt[i].x = lppt[i].x * U().nScale + U().nOrigin;
-        lppt[i].y = lppt[i].y * U().nScale + U().nOrigin;
+        lppt[i].x = fake::Clamp(static_cast<long long>(lppt[i].x) * U().nScale + U().nOrigin);
+        lppt[i].y = fake::Clamp(static_cast<long long>(lppt[i].y) * U().nScale + U().nOrigin);
     }
     return TRUE;
 }
@@ -328,8 +344,8 @@ BOOL WINAPI LPtoDP(HDC hdc, LPPOINT lppt, int c)
     if (fake::TakeFailure("LPtoDP") || U().dcs.count(hdc) == 0)
         return FALSE;
     for (int i = 0; i < c; ++i) {
-        lppt[i].x = (lppt[i].x - U().nOrigin) / U().nScale;
-        lppt[i].y = (lppt[i].y - U().nOrigin) / U().nScale;
+        lppt[i].x = fake::Clamp((static_cast<long long>(lppt[i].x) - U().nOrigin) / U().nScale);
+        lppt[i].y = fake::Clamp((static_cast<long long>(lppt[i].y) - U().nOrigin) / U().nScale);
     }
     return TRUE;
 }

@@ -14,8 +14,14 @@ namespace fake {
 
 // Creates a window. hParent NULL makes a top-level window (a dialog); otherwise a
 // child control with the dialog ID nID. rWindow is its window rectangle in screen
-// coordinates; its client area is as large as its window rectangle, placed at
-// (dxClient, dyClient) inside it (a dialog's frame and caption).
+// coordinates. Its client area starts at (dxClient, dyClient) inside the window
+// rectangle and is the window rectangle less a frame dxClient wide on the left, right
+// and bottom and dyClient high at the top (a dialog's frame plus its caption): width
+// - 2 * dxClient by height - dyClient - dxClient.
+//
+// The double's own coordinate arithmetic (client origins, screen rectangles, moves,
+// the text extent, the mapping) is done at 64 bits and clamped to the 32-bit range, so
+// extreme rectangles never overflow inside the double.
 HWND NewWindow(const char *pszName, HWND hParent, int nID, RECT rWindow, int dxClient = 0, int dyClient = 0);
 RECT WindowRectOf(HWND hWnd);
 std::string WindowTextOf(HWND hWnd);

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "MessageDialogTemplate.h"
+#include "UnescapeText.h"
 #include "Verbs.h"
 
 static const UINT_PTR uCloseTimer = 1;    // the timer that ends the demo
@@ -34,18 +35,27 @@ static INT_PTR CALLBACK ProbeDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPA
     return FALSE;
 }
 
-static void UnescapeText(char *psz)
+// Names the window that has (or had) the keyboard focus, as seen from the dialog: a
+// control by its ID, the dialog itself, nothing, or some window that isn't part of it.
+// A dialog whose WM_INITDIALOG returns TRUE already has the focus on its first tab stop
+// (button 1) when TVRInitTextDialog is called.
+static void DescribeFocus(HWND hDlg, HWND hFocus, char *pszOut, size_t cbOut)
 {
-    char *pOut = psz;
-    for (const char *p = psz; *p; ++p) {
-        if (p[0] == '\\' && (p[1] == 'n' || p[1] == 't')) {
-            *pOut++ = p[1] == 'n' ? '\n' : '\t';
-            ++p;
-        } else {
-            *pOut++ = *p;
-        }
+    if (!hFocus) {
+        snprintf(pszOut, cbOut, "none");
+        return;
     }
-    *pOut = 0;
+    if (hFocus == hDlg) {
+        snprintf(pszOut, cbOut, "the dialog itself");
+        return;
+    }
+    if (!IsChild(hDlg, hFocus)) {
+        snprintf(pszOut, cbOut, "a window outside the dialog");
+        return;
+    }
+    const int nID = GetDlgCtrlID(hFocus);
+    const char *pszName = nID == IDOK ? " (button 1)" : nID == IDCANCEL ? " (button 2)" : "";
+    snprintf(pszOut, cbOut, "control %d%s", nID, pszName);
 }
 
 static void PrintControl(HWND hDlg, int nID, const char *pszName, const char *pszNote)
@@ -109,8 +119,11 @@ static int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     GetWindowRect(hDlg, &r);
     printf("Dialog on the screen: (%ld,%ld)-(%ld,%ld), %ld x %ld.\n", (long)r.left, (long)r.top, (long)r.right,
            (long)r.bottom, (long)(r.right - r.left), (long)(r.bottom - r.top));
-    printf("Focus before the call: %s; focus now: %s.\n", hPrevious ? "another window" : "none",
-           GetFocus() == GetDlgItem(hDlg, IDOK) ? "button 1" : "elsewhere");
+    char szBefore[64];
+    char szNow[64];
+    DescribeFocus(hDlg, hPrevious, szBefore, sizeof szBefore);
+    DescribeFocus(hDlg, GetFocus(), szNow, sizeof szNow);
+    printf("Focus before the call: %s; focus now: %s.\n", szBefore, szNow);
     printf("Closing in %lu s, or when a button is pressed.\n", (unsigned long)dwSeconds);
     fflush(stdout);
 

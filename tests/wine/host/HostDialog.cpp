@@ -14,10 +14,9 @@
 #include <string.h>
 
 #include "Host.h"
+#include "dialog/DialogGeometry.h"
 #include "tools/tvrprobe/MessageDialogTemplate.h"
-
-// The pure layout is compiled into the host as it is into the library.
-#include "dialog/DialogGeometry.cpp"
+#include "tools/tvrprobe/UnescapeText.h"
 
 namespace {
 
@@ -176,20 +175,6 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
     return bMatch && bTextSet && bIconOK && bFocusOK;
 }
 
-void Unescape(char *psz)
-{
-    char *pOut = psz;
-    for (const char *p = psz; *p; ++p) {
-        if (p[0] == '\\' && (p[1] == 'n' || p[1] == 't')) {
-            *pOut++ = p[1] == 'n' ? '\n' : '\t';
-            ++p;
-        } else {
-            *pOut++ = *p;
-        }
-    }
-    *pOut = 0;
-}
-
 int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
 {
     if (argc < 3) {
@@ -198,7 +183,7 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     }
     static char szText[2048];
     strncpy(szText, argv[0], sizeof szText - 1);
-    Unescape(szText);
+    UnescapeText(szText);
     const LONG lIconType = atol(argv[1]);
     const LONG lButtonMode = atol(argv[2]);
     int nIDFocus = IDOK;
