@@ -24,9 +24,18 @@ static const DWORD kReplyReadBytes = 3;       // any byte will do; a few per rea
 static const size_t kLineSize = 256;          // command, carriage return and zero
 // Consecutive write attempts that send nothing (a write that timed out with 0 bytes,
 // or a full transmit queue with 0 bytes taken) before the write is given up as after
-// any other write failure. Each may last the 5000 ms write time-out, so three bound the
-// stall at 15 s while still riding out a queue that drains in the meantime.
+// any other write failure. The bound is on attempts, not time: a full-queue failure may
+// come back at once, and only when every attempt waits out its time-out does the stall
+// reach 3 x 5000 ms. Three still ride out a queue that drains in the meantime.
 static const int kMaxIdleWrites = 3;
+
+// Whether a command text fits the line: not null and at most TVR_MAX_COMMAND_CHARS
+// characters, measured without reading past that limit.
+static bool FitsCommandLine(LPCSTR lpszCommand)
+{
+    LONG lLength = BoundedTextLength(lpszCommand, TVR_MAX_COMMAND_CHARS);
+    return lLength >= 0 && lLength <= TVR_MAX_COMMAND_CHARS;
+}
 
 // Writes the line; returns when it is all sent, on a write failure other than a full
 // transmit queue, or after kMaxIdleWrites attempts in a row that sent nothing.
@@ -60,6 +69,11 @@ static void WriteCommandLine(HANDLE hPort, const char *lpLine, DWORD cbLine)
 
 int SendCommandAndWait(HANDLE hPort, LPCSTR lpszCommand)
 {
+    // The line buffer is safe on its own, whoever calls: a text that would not fit it,
+    // or no text at all, is refused before anything is formatted or sent.
+    if (!FitsCommandLine(lpszCommand))
+        return 0;
+
     char achLine[kLineSize];
     int cchLine = wsprintfA(achLine, "%s\r", lpszCommand);
     if (cchLine > 0)
@@ -87,13 +101,11 @@ extern "C" int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate,
                                           LPCSTR lpszCommand)
 {
     // A command that does not fit the line is refused rather than cut: a cut command
-    // would reach the device as a different command. Checked before the port is
-    // touched, so a refused call changes nothing.
-    if (bSendCommand) {
-        LONG lLength = BoundedTextLength(lpszCommand, TVR_MAX_COMMAND_CHARS);
-        if (lLength < 0 || lLength > TVR_MAX_COMMAND_CHARS)
-            return 0;
-    }
+    // would reach the device as a different command. A null command with the flag set
+    // is refused the same way, as it would otherwise be read through. Checked before
+    // the port is touched, so a refused call changes nothing.
+    if (bSendCommand && !FitsCommandLine(lpszCommand))
+        return 0;
 
     OwnedFile port(CreateFileA(lpszPortName, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, NULL));

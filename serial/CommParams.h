@@ -10,8 +10,8 @@
 #define TVR_MAX_COMMAND_CHARS 254
 
 // On an open, configured port: sends lpszCommand and a carriage return, then polls for
-// up to 3000 ms for any byte. 1 if a byte came, else 0. lpszCommand must be a text of
-// at most TVR_MAX_COMMAND_CHARS characters.
+// up to 3000 ms for any byte. 1 if a byte came, else 0. A null command, or one longer
+// than TVR_MAX_COMMAND_CHARS characters, is refused: 0 at once, nothing sent or read.
 int SendCommandAndWait(HANDLE hPort, LPCSTR lpszCommand);
 
 #endif // TVR_SERIAL_COMMPARAMS_H

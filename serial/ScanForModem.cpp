@@ -4,7 +4,8 @@
 //     ProbeCommPort          open "COMn" exclusively -> dialogue -> close -> judge
 //       RunModemDialogue     GetCommState, SetCommState (2400 8N1), SetCommTimeouts,
 //                            SetupComm, drain, "ATE0V1\r", drain, "AT\r", one read
-//         DrainCommInput     PurgeComm, then 1-byte reads until one comes back empty
+//         DrainCommInput     PurgeComm, then 1-byte reads until one comes back empty;
+//                            at most 1000 ms plus one last wait for a byte (< 550 ms)
 //
 // Any failed step ends the dialogue; the port is still closed and, as nothing was read,
 // counts as silent. Nothing is kept between calls.
@@ -38,8 +39,9 @@ static const DWORD kWriteConstantMs = 1000;
 
 // A drain stops after this long even if bytes keep coming less than 550 ms apart, as if
 // the line had fallen silent. A modem's answer to "ATE0V1" with echo is about 13 bytes,
-// some 55 ms at 2400 bit/s, so a second is ample for any real device; a device that
-// chatters without end costs at most this plus one empty read (550 ms) per drain.
+// some 55 ms at 2400 bit/s, so a second is ample for any real device. Against a device
+// that chatters without end the drain ends at this limit, after at most one further
+// wait for a byte, which the read time-outs cut off in under 550 ms.
 static const DWORD kDrainLimitMs = 1000;
 
 // Text is formatted with wsprintfA rather than the C library's sprintf: for "%d", "%s"
@@ -123,13 +125,14 @@ DWORD RunModemDialogue(HANDLE hPort, char *lpReply, LONG lReplySize)
 int ProbeCommPort(LONG lPortNumber, DWORD *lpdwError)
 {
     char achReply[TVR_MODEM_REPLY_SIZE];
+    char achPortName[kPortNameSize];
     *lpdwError = 0;
     memset(achReply, 0, sizeof achReply);
+    // The name is formatted before the range test; any 32-bit number fits the buffer.
+    wsprintfA(achPortName, "COM%d", (int)lPortNumber);
     if (lPortNumber < kFirstPort || lPortNumber > kLastPort)
         return 0;
 
-    char achPortName[kPortNameSize];
-    wsprintfA(achPortName, "COM%d", (int)lPortNumber);
     OwnedFile port(CreateFileA(achPortName, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL));
     if (!port.IsValid()) {
         // Missing, or held by another program: silent either way.

@@ -18,9 +18,8 @@
 source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
 TVR_WINE_ENV=()
 
-# The scan's drain bound, read from its source so that the figure follows the code.
-ser_drain_bound_ms=$(sed -n 's/.*kDrainLimitMs = \([0-9]*\);.*/\1/p' "$TVR_SOURCE_DIR/serial/ScanForModem.cpp")
-ser_drain_bound_ms=${ser_drain_bound_ms:-1000}
+# The scan's drain bound: kDrainLimitMs in serial/ScanForModem.cpp (keep the two alike).
+readonly ser_drain_bound_ms=1000
 ser_chatter_interval_ms=5    # one byte every 5 ms from the chatter profile
 ser_check_runs=3
 
@@ -105,7 +104,7 @@ ser_check() {
         srv=$(ser_wineserver_pid)
         before=$(ser_cpu_ms "$srv")
         set +e
-        OUT=$(cd "$TVR_DLL_DIR" && /usr/bin/time -f '%U %S' -o "$timefile" wine tvrhost.exe check "$port" "$@" 2>/dev/null | tr -d '\r')
+        OUT=$(cd "$TVR_DLL_DIR" && /usr/bin/time -f '%U %S' -o "$timefile" timeout 300 wine tvrhost.exe check "$port" "$@" 2>/dev/null | tr -d '\r')
         set -e
         after=$(ser_cpu_ms "$srv")
         ms_sum=$(awk -v a="$ms_sum" -v b="$(tvr_value ms)" 'BEGIN { print a + b }')

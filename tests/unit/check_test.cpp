@@ -414,6 +414,26 @@ TEST_F(CheckTest, SendCommandAndWaitAloneReportsAReply)
     CloseHandle(h);
 }
 
+TEST_F(CheckTest, SendCommandAndWaitAloneRefusesACommandThatDoesNotFitTheLine)
+{
+    Port &port = AddPort("COM4");
+    HANDLE h = CreateFileA("COM4", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    COMMTIMEOUTS t = {MAXDWORD, 0, 0, 0, 5000};
+    SetCommTimeouts(h, &t);
+    // A byte is already waiting: a poll would find it, so a 0 shows none ran.
+    ArriveAt(port, 0, "x");
+    std::string s255(255, 'A'), s256(256, 'A'), s1000(1000, 'A');
+    for (LPCSTR lpszCommand : {s255.c_str(), s256.c_str(), s1000.c_str(), (LPCSTR) nullptr}) {
+        size_t cCallsBefore = fake::Calls().size();
+        // Under the sanitizer a formatting of these texts into the line would fail here.
+        EXPECT_EQ(SendCommandAndWait(h, lpszCommand), 0) << BoundedTextLength(lpszCommand, 1000);
+        EXPECT_EQ(fake::Calls().size(), cCallsBefore) << BoundedTextLength(lpszCommand, 1000);
+    }
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(PendingInput(port), 1u);
+    CloseHandle(h);
+}
+
 // --- The thread's last error -----------------------------------------------------------------
 
 TEST_F(CheckTest, LastErrorIsLeftAloneOnPathsWhereNothingFails)

@@ -278,7 +278,12 @@ TEST_F(ScanTest, ProbeRefusesPortNumbersOutsideOneToFour)
         DWORD dwError = 99;
         EXPECT_EQ(ProbeCommPort(lPort, &dwError), 0) << lPort;
         EXPECT_EQ(dwError, 0u) << lPort;
-        EXPECT_TRUE(fake::Calls().empty()) << lPort;
+        // The name is formatted first, then the number is refused: the formatting is
+        // the only call, so nothing was opened and no port setting was touched.
+        EXPECT_EQ(fake::Calls(), (std::vector<std::string>{"wsprintfA(\"COM%d\") -> \"COM" +
+                                                           std::to_string(lPort) + "\""}))
+            << lPort;
+        EXPECT_EQ(fake::OpenHandleCount(), 0u) << lPort;
     }
 }
 

@@ -6,8 +6,13 @@
 // tell them apart: first without the command, then with it.
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "Verbs.h"
+
+// The longest command telvarid.dll sends: its 256-byte line holds the command, a
+// carriage return and the terminating zero. It refuses longer ones with result 0.
+static const size_t kMaxCommandChars = 254;
 
 static int RunCheck(const TelvaridApi *pApi, int argc, char **argv)
 {
@@ -28,8 +33,18 @@ static int RunCheck(const TelvaridApi *pApi, int argc, char **argv)
     if (argc < 3)
         return 0;
     fflush(stdout);
+    size_t cchCommand = strlen(argv[2]);
+    if (cchCommand > kMaxCommandChars) {
+        // The library would answer 0, which would read as a silent device.
+        printf("The command is too long (%lu characters): telvarid.dll refuses commands longer "
+               "than %lu characters and sends nothing.\n",
+               static_cast<unsigned long>(cchCommand), static_cast<unsigned long>(kMaxCommandChars));
+        return 1;
+    }
     if (pApi->pfnCheckCommParams(pszPort, dwSpeed, TRUE, argv[2])) {
-        printf("The device on %s answered \"%s\".\n", pszPort, argv[2]);
+        // A port held by another program also gives 1, with nothing sent.
+        printf("The device on %s answered \"%s\" (or another program holds %s, so nothing was "
+               "sent).\n", pszPort, argv[2], pszPort);
         return 0;
     }
     printf("The device on %s did not answer \"%s\" within 3 seconds.\n", pszPort, argv[2]);
