@@ -1,4 +1,5 @@
-# Cross-compiles for 32-bit Windows (i386) with Debian's MinGW-w64 toolchain.
+# Cross-compiles for 32-bit Windows (i386) with Debian's MinGW-w64 toolchain: the PE32
+# telvarid.dll that 32-bit setup programs (NSIS x86, Inno Setup) load.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)

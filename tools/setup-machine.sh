@@ -1,11 +1,32 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on a Debian 12 machine, only what is
-# missing, quietly: CMake and GoogleTest (unit level), MinGW-w64 (the real DLL),
-# 32-bit Wine and Xvfb (integration level), NSIS (an installer that calls the DLL).
+# Installs what one kind of work needs on a Debian 12 machine, only what is missing,
+# quietly and idempotently. Each argument names a group; the targets of the Makefile
+# ask for the groups they use, so building the DLL never installs Wine.
+#
+#   build   the two DLLs: CMake and the i686 and x86-64 MinGW-w64 cross compilers
+#   unit    the unit level: the native compiler and GoogleTest
+#   wine    the integration level: Wine (32- and 64-bit), its fonts, Xvfb, NSIS,
+#           ImageMagick (screenshots) and unshare (the fence around the serial devices)
+#   dist    the release archive: zip and llvm-dlltool (an import library for MSVC)
+#   fuzz    the fuzzers: clang with libFuzzer and the sanitizer runtimes
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb nsis
-          imagemagick util-linux)
+declare -A groups=(
+    [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64"
+    [unit]="cmake make g++ libgtest-dev"
+    [wine]="wine wine32:i386 wine64 fonts-wine xvfb nsis imagemagick util-linux"
+    [dist]="zip unzip llvm"
+    [fuzz]="clang libclang-rt-14-dev"
+)
+
+(($# > 0)) || set -- build unit wine
+packages=()
+for g in "$@"; do
+    [[ -n ${groups[$g]+set} ]] || { echo "setup: unknown group '$g'" >&2; exit 2; }
+    read -r -a more <<<"${groups[$g]}"
+    packages+=("${more[@]}")
+done
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -17,7 +38,7 @@ done
 echo "setup: installing ${missing[*]}"
 sudo=""
 [[ $(id -u) -eq 0 ]] || sudo=sudo
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq

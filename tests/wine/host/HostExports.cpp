@@ -8,6 +8,7 @@
 
 static DWORD WINAPI IdleThread(LPVOID) { return 0; }
 
+#if defined(__i386__)
 // Calls pfn with the nArgs 32-bit arguments of adwArgs (first argument first) the way a
 // cdecl caller does, and returns how far the stack pointer stands below where it stood
 // before the arguments were pushed, as the callee left it: 4 * nArgs for a cdecl callee
@@ -62,14 +63,25 @@ static void PrintCallingConvention(const TelvaridApi *pApi)
                lLeft == 4L * c.nArgs ? "cdecl" : lLeft == 0 ? "stdcall" : "unbalanced");
     }
 }
+#else
+// x86-64 has one calling convention, in which the caller always owns the stack: there
+// is nothing a thunk could tell apart, so the check is reported as not applicable.
+static void PrintCallingConvention(const TelvaridApi *)
+{
+    printf("convention=none-on-this-machine\n");
+}
+#endif
 
 static int RunExports(const TelvaridApi *pApi, int, char **)
 {
     HMODULE h = pApi->hModule;
     const BYTE *pBase = reinterpret_cast<const BYTE *>(h);
     const IMAGE_DOS_HEADER *pDos = reinterpret_cast<const IMAGE_DOS_HEADER *>(pBase);
-    const IMAGE_NT_HEADERS32 *pNt = reinterpret_cast<const IMAGE_NT_HEADERS32 *>(pBase + pDos->e_lfanew);
+    // IMAGE_NT_HEADERS is the build's own: the 32-bit form in the PE32 host, the 64-bit
+    // form in the PE32+ one, matching the DLL that the host can load.
+    const IMAGE_NT_HEADERS *pNt = reinterpret_cast<const IMAGE_NT_HEADERS *>(pBase + pDos->e_lfanew);
     printf("machine=0x%04x\n", pNt->FileHeader.Machine);
+    printf("optional_magic=0x%03x\n", pNt->OptionalHeader.Magic);
     const IMAGE_DATA_DIRECTORY &dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     const IMAGE_EXPORT_DIRECTORY *pExp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(pBase + dir.VirtualAddress);
     printf("module=%s\n", reinterpret_cast<const char *>(pBase + pExp->Name));
