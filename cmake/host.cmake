@@ -70,3 +70,13 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/telephony_allocs.cpp)
   target_link_libraries(tvr_bench_telephony PRIVATE tvr_core)
   target_link_options(tvr_bench_telephony PRIVATE -Wl,--wrap=malloc -Wl,--wrap=free)
 endif()
+
+# Static checks of both DLLs, read as files without Wine, so they run on every machine:
+# machine type, exports by name and ordinal, imports, version resource.
+add_executable(tvr_pecheck ${CMAKE_SOURCE_DIR}/tests/pe/pe_check_test.cpp ${CMAKE_SOURCE_DIR}/tests/pe/pe_image.cpp)
+target_compile_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)
+target_link_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS})
+target_compile_definitions(tvr_pecheck PRIVATE TVR_DLL32_PATH="${TVR_DLL_DIR}/telvarid.dll"
+  TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll")
+target_link_libraries(tvr_pecheck PRIVATE GTest::gtest GTest::gtest_main)
+gtest_discover_tests(tvr_pecheck TEST_PREFIX "static." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS static)

@@ -1,0 +1,41 @@
+// A small reader of Windows PE images (PE32 and PE32+), native and without Wine: what
+// the loader would see in a DLL's headers, export directory and import directory. Every
+// read is checked against the file's size, so a damaged file gives an error message,
+// never a read past the buffer.
+#ifndef TVR_TESTS_PE_IMAGE_H
+#define TVR_TESTS_PE_IMAGE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PeExport {
+    std::string strName;    // the name a GetProcAddress by name looks up
+    uint32_t dwOrdinal;     // biased ordinal: what a GetProcAddress by ordinal looks up
+    uint32_t dwRva;         // address of the code
+    bool bForwarded;        // the address points into the export directory (a forwarder)
+};
+
+struct PeImage {
+    uint16_t wMachine = 0;          // COFF machine type
+    uint16_t wCharacteristics = 0;  // COFF characteristics
+    uint16_t wMagic = 0;            // optional header magic: PE32 or PE32+
+    std::string strModuleName;      // the export directory's name of the module
+    uint32_t dwOrdinalBase = 0;
+    uint32_t dwFunctionCount = 0;   // entries of the export address table
+    uint32_t dwNameCount = 0;       // entries of the name table
+    std::vector<PeExport> exports;  // every named export, in name-table order
+    std::vector<uint32_t> unnamedOrdinals; // exported by ordinal only
+    std::vector<std::string> imports;      // imported DLLs, in import-table order
+    uint32_t dwDelayImportSize = 0; // size of the delay-load import directory
+    bool bHasVersionResource = false; // a VERSIONINFO resource (type 16) is present
+};
+
+// Reads the image in bytes into *pImage. Returns an empty string on success, else what
+// is wrong with the file.
+std::string ReadPeImage(const std::vector<uint8_t> &bytes, PeImage *pImage);
+
+// Reads the file at path; an error message when it cannot be read or parsed.
+std::string ReadPeFile(const std::string &path, PeImage *pImage);
+
+#endif // TVR_TESTS_PE_IMAGE_H
