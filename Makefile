@@ -4,7 +4,8 @@
 #   make test   unit tests (host, ASan + UBSan), the static checks of both DLLs and the
 #               integration suites under Wine, for every build this kernel can run
 #   make demo   builds everything and runs tvrprobe against an emulated modem on COM3
-#   make bench  times the exports under Wine against what their time-outs prescribe
+#   make bench  both DLLs side by side: sizes, imports, and the exports' times under Wine
+#               against what their time-outs prescribe
 BUILD ?= build
 MAKEFLAGS += --no-print-directory
 ABS_BUILD := $(abspath $(BUILD))
@@ -50,7 +51,8 @@ demo: dll host
 
 bench: dll host
 	@tools/setup-machine.sh wine
-	@$(RIG) exec auto tests/bench/run.sh
+	@env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR_HOST_DIR=$(ABS_BUILD)/host \
+		TVR_RIG_DIR=$(ABS_BUILD)/rig tests/bench/all.sh
 
 clean:
 	rm -rf $(BUILD)

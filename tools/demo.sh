@@ -63,7 +63,8 @@ demo_dialog() {
 
 DEMO_PARTS=(serial telephony dialog)
 
-echo "tvrprobe and telvarid.dll from $TVR_DLL_DIR, running under $(wine --version 2>/dev/null)"
+echo "This demo shows ${TVR_ARCH_WHY:-the $TVR_ARCH build}."
+echo "tvrprobe and telvarid.dll from $TVR_DLL_DIR, running under $(wine --version 2>/dev/null) ($WINEARCH prefix)"
 status=0
 for part in "${DEMO_PARTS[@]}"; do
     "demo_$part" || { status=1; echo "demo: the $part part failed" >&2; }

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# make bench: both builds of telvarid.dll side by side in one run. First what needs no
+# Wine (size, imports, exports of each DLL), then tests/bench/run.sh under Wine for each
+# build this kernel can run, and last a table of the timing rows of both builds: the
+# wall time of each scenario against what the time-outs prescribe. A build the kernel
+# cannot run is named with the reason. Prints figures; asserts nothing.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+rig=$root/tests/wine/rig.sh
+out=$TVR_RIG_DIR/bench
+mkdir -p "$out"
+
+declare -A dirs=([x86]=$TVR_DLL_DIR [x64]=$TVR_DLL64_DIR)
+declare -A objdumps=([x86]=i686-w64-mingw32-objdump [x64]=x86_64-w64-mingw32-objdump)
+declare -A names=([x86]="PE32 (x86)" [x64]="PE32+ (x86-64)")
+
+echo "== the two DLLs"
+printf '%-16s %-14s %-12s %s\n' build size imports exports
+for arch in x86 x64; do
+    dll=${dirs[$arch]}/telvarid.dll
+    if [[ ! -f $dll ]]; then
+        printf '%-16s not built\n' "${names[$arch]}"
+        continue
+    fi
+    od=${objdumps[$arch]}
+    printf '%-16s %-14s %s | %s\n' "${names[$arch]}" "$(stat -c %s "$dll") bytes" \
+        "$($od -p "$dll" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')" \
+        "$($od -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p' | tr '\n' ' ')"
+done
+
+runnable=$("$rig" arches 2>"$out/arches.err")
+sed 's/^rig: /not run: /' "$out/arches.err"
+for arch in $runnable; do
+    echo
+    echo "######## ${names[$arch]} under Wine"
+    "$rig" exec "$arch" "$here/run.sh" 2>&1 | tee "$out/$arch.out"
+done
+
+# Side by side: every timing row ("what  wall=...  prescribed=...  ratio=...") of each
+# build, matched by its description.
+echo
+echo "== side by side: wall time / prescribed time"
+awk -v arches="$runnable" -v dir="$out" '
+    BEGIN {
+        n = split(arches, a, " ")
+        for (i = 1; i <= n; i++) {
+            file = dir "/" a[i] ".out"
+            while ((getline line < file) > 0) {
+                if (line !~ / wall= *[0-9.]+ ms +prescribed=/) continue
+                what = line; sub(/ +wall=.*/, "", what); sub(/ \((port|result)=[^)]*\)/, "", what)
+                wall = line; sub(/.*wall= */, "", wall); sub(/ ms.*/, "", wall)
+                want = line; sub(/.*prescribed= */, "", want); sub(/ ms.*/, "", want)
+                ratio = line; sub(/.*ratio=/, "", ratio)
+                if (!(what in seen)) { seen[what] = 1; order[++rows] = what; prescribed[what] = want }
+                cell[what, a[i]] = sprintf("%8.0f ms  %5s", wall, ratio)
+            }
+        }
+        printf "%-46s %12s", "scenario", "prescribed"
+        for (i = 1; i <= n; i++) printf "   %-20s", a[i]
+        printf "\n"
+        for (r = 1; r <= rows; r++) {
+            w = order[r]
+            printf "%-46s %9s ms", w, prescribed[w]
+            for (i = 1; i <= n; i++) printf "   %-20s", ((w, a[i]) in cell) ? cell[w, a[i]] : "-"
+            printf "\n"
+        }
+    }'
