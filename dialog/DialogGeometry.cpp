@@ -3,6 +3,16 @@
 // and may hold any 32-bit coordinates, and a few of them added or subtracted can leave
 // the 32-bit range. Only the final positions and sizes are brought back to int, by
 // clamping, because that is what SetWindowPos takes.
+//
+// The layout is computed in two passes. The first places every window by the fixed
+// rules (text control, button row centred under it, control 202 at the row's left end,
+// dialog sized around them). That result is kept, to the pixel, whenever every placed
+// window lies inside the dialog's client area and no two of them overlap. A short text
+// breaks that: the row span shrinks with the text, so a pair of buttons wider than the
+// span starts left of the client area, runs past its right edge and lies over control
+// 202. Only then is the row mended: the text control's corner is kept inside the client
+// area, the buttons keep their order and spacing (pulled apart if they overlapped) but
+// move right of control 202, and the dialog grows to hold the row.
 #include "DialogGeometry.h"
 
 static const long long llIntMax = 2147483647LL;     // largest value SetWindowPos accepts
@@ -11,10 +21,41 @@ static const long long llTextPadding = 5;   // added below and beside the measur
 static const long long llRowGap = 10;       // between the text control and the button row
 static const long long llExtraLeft = 10;    // client x of control 202 in the button row
 static const long long llBottomMargin = 10; // below the button-height allowance
+static const long long llRowSpacing = 10;   // a mended row's gaps: between its controls and at its ends
+
+// One window's placement while it is being formed.
+struct Box {
+    BOOL bMove; // FALSE: the window is not touched
+    long long llX;
+    long long llY;
+    long long llCX;
+    long long llCY;
+};
+
+// Every placement of the layout, and the button height that the dialog's height counts
+// twice (0 for a row without a button).
+struct Plan {
+    Box text;
+    Box ok;
+    Box cancel;
+    Box extra;
+    Box dlg;
+    long long llRowHeight;
+};
 
 BOOL IsOneButtonMode(LONG lButtonMode)
 {
     return lButtonMode == TVR_ONE_BUTTON_MODE;
+}
+
+static long long Max(long long llA, long long llB)
+{
+    return llA > llB ? llA : llB;
+}
+
+static long long Min(long long llA, long long llB)
+{
+    return llA < llB ? llA : llB;
 }
 
 static int ClampToInt(long long ll)
@@ -36,35 +77,52 @@ static long long HeightOf(const RECT *pr)
     return static_cast<long long>(pr->bottom) - pr->top;
 }
 
-static void Place(WindowPlacement *pPlace, long long llX, long long llY, long long llCX, long long llCY)
+static void Place(Box *pBox, long long llX, long long llY, long long llCX, long long llCY)
 {
-    pPlace->bMove = TRUE;
-    pPlace->x = ClampToInt(llX);
-    pPlace->y = ClampToInt(llY);
-    pPlace->cx = ClampToInt(llCX);
-    pPlace->cy = ClampToInt(llCY);
+    pBox->bMove = TRUE;
+    pBox->llX = llX;
+    pBox->llY = llY;
+    pBox->llCX = llCX;
+    pBox->llCY = llCY;
 }
 
-static void Leave(WindowPlacement *pPlace)
+static void Leave(Box *pBox)
 {
-    pPlace->bMove = FALSE;
-    pPlace->x = 0;
-    pPlace->y = 0;
-    pPlace->cx = 0;
-    pPlace->cy = 0;
+    pBox->bMove = FALSE;
+    pBox->llX = 0;
+    pBox->llY = 0;
+    pBox->llCX = 0;
+    pBox->llCY = 0;
 }
 
-void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout *pOut)
+// The dialog's outer size around its client area: the client area starts one frame in
+// and one frame plus the menu-bar allowance down (the same allowance that turns the
+// text control's screen position into client coordinates), and one frame is left on the
+// right and at the bottom.
+static long long ClientWidth(const TextDialogLayoutInput *pIn, long long llDlgWidth)
+{
+    return llDlgWidth - 2LL * pIn->lCXDlgFrame;
+}
+
+static long long ClientHeight(const TextDialogLayoutInput *pIn, long long llDlgHeight)
+{
+    return llDlgHeight - pIn->lCYMenu - 2LL * pIn->lCYDlgFrame;
+}
+
+// Centred on the dialog's old window rectangle; the divisions truncate toward zero.
+static void CentreDialog(const TextDialogLayoutInput *pIn, long long llDlgWidth, long long llDlgHeight, Plan *pPlan)
+{
+    const long long llDlgX = pIn->rDlgRect.left + (WidthOf(&pIn->rDlgRect) - llDlgWidth) / 2;
+    const long long llDlgY = pIn->rDlgRect.top + (HeightOf(&pIn->rDlgRect) - llDlgHeight) / 2;
+    Place(&pPlan->dlg, llDlgX, llDlgY, llDlgWidth, llDlgHeight);
+}
+
+// The fixed rules, with the text control's new top-left corner given.
+static void LayOutFromText(const TextDialogLayoutInput *pIn, long long llTextX, long long llTextY, Plan *pPlan)
 {
     const long long llTextWidth = pIn->lTextWidth;
     const long long llTextHeight = pIn->lTextHeight;
-
-    // The text control's new top-left corner in dialog client coordinates: its screen
-    // position less the dialog's frame and the menu-bar allowance for the caption.
-    const long long llTextX = static_cast<long long>(pIn->rTextRect.left) - pIn->lCXDlgFrame - pIn->rDlgRect.left;
-    const long long llTextY =
-        static_cast<long long>(pIn->rTextRect.top) - pIn->lCYMenu - pIn->lCYDlgFrame - pIn->rDlgRect.top;
-    Place(&pOut->text, llTextX, llTextY, llTextWidth, llTextHeight + llTextPadding);
+    Place(&pPlan->text, llTextX, llTextY, llTextWidth, llTextHeight + llTextPadding);
 
     // One dialog-frame width is added, not two.
     const long long llDlgWidth = llTextX + pIn->lCXDlgFrame + llTextWidth + llTextPadding;
@@ -76,9 +134,9 @@ void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout 
 
     // The row height counts twice in the dialog's height (once for the row, once as
     // the allowance for the caption and frames); a row without a button adds none.
-    long long llRowHeight = 0;
-    Leave(&pOut->ok);
-    Leave(&pOut->cancel);
+    pPlan->llRowHeight = 0;
+    Leave(&pPlan->ok);
+    Leave(&pPlan->cancel);
     const BOOL bPair = !IsOneButtonMode(pIn->lButtonMode) && pIn->bHasOK && pIn->bHasCancel;
     if (bPair) {
         // Both buttons take button 1's size; button 2 keeps its horizontal distance
@@ -88,34 +146,181 @@ void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout 
         const long long llPairWidth = static_cast<long long>(pIn->rCancelRect.right) - pIn->rOKRect.left;
         const long long llOKX = (llRowSpan - llPairWidth) / 2;
         const long long llCancelX = llOKX + (static_cast<long long>(pIn->rCancelRect.left) - pIn->rOKRect.left);
-        Place(&pOut->ok, llOKX, llRowTop, llXSize, llYSize);
-        Place(&pOut->cancel, llCancelX, llRowTop, llXSize, llYSize);
-        llRowHeight = llYSize;
+        Place(&pPlan->ok, llOKX, llRowTop, llXSize, llYSize);
+        Place(&pPlan->cancel, llCancelX, llRowTop, llXSize, llYSize);
+        pPlan->llRowHeight = llYSize;
     } else if (pIn->bHasOK) {
         // One-button mode, or two-button mode on a dialog without button 2: button 1
         // is centred alone with its own size.
         const long long llXSize = WidthOf(&pIn->rOKRect);
         const long long llYSize = HeightOf(&pIn->rOKRect);
-        Place(&pOut->ok, (llRowSpan - llXSize) / 2, llRowTop, llXSize, llYSize);
-        llRowHeight = llYSize;
+        Place(&pPlan->ok, (llRowSpan - llXSize) / 2, llRowTop, llXSize, llYSize);
+        pPlan->llRowHeight = llYSize;
     } else if (!IsOneButtonMode(pIn->lButtonMode) && pIn->bHasCancel) {
         // Two-button mode on a dialog without button 1: button 2 is the row's only
         // button, so it is centred alone with its own size and gives the row height.
         const long long llXSize = WidthOf(&pIn->rCancelRect);
         const long long llYSize = HeightOf(&pIn->rCancelRect);
-        Place(&pOut->cancel, (llRowSpan - llXSize) / 2, llRowTop, llXSize, llYSize);
-        llRowHeight = llYSize;
+        Place(&pPlan->cancel, (llRowSpan - llXSize) / 2, llRowTop, llXSize, llYSize);
+        pPlan->llRowHeight = llYSize;
     }
 
     if (pIn->bHasExtra)
-        Place(&pOut->extra, llExtraLeft, llRowTop, WidthOf(&pIn->rExtraRect), HeightOf(&pIn->rExtraRect));
+        Place(&pPlan->extra, llExtraLeft, llRowTop, WidthOf(&pIn->rExtraRect), HeightOf(&pIn->rExtraRect));
     else
-        Leave(&pOut->extra);
+        Leave(&pPlan->extra);
 
-    const long long llDlgHeight = llRowTop + llRowHeight + llRowHeight + pIn->lCYDlgFrame + llBottomMargin;
+    const long long llDlgHeight = llRowTop + pPlan->llRowHeight + pPlan->llRowHeight + pIn->lCYDlgFrame + llBottomMargin;
+    CentreDialog(pIn, llDlgWidth, llDlgHeight, pPlan);
+}
 
-    // Centred on the dialog's old window rectangle; the divisions truncate toward zero.
-    const long long llDlgX = pIn->rDlgRect.left + (WidthOf(&pIn->rDlgRect) - llDlgWidth) / 2;
-    const long long llDlgY = pIn->rDlgRect.top + (HeightOf(&pIn->rDlgRect) - llDlgHeight) / 2;
-    Place(&pOut->dlg, llDlgX, llDlgY, llDlgWidth, llDlgHeight);
+// A window covers no pixel when it is not placed or has no width or no height; such a
+// window overlaps nothing.
+static BOOL IsEmpty(const Box *pBox)
+{
+    return !pBox->bMove || pBox->llCX <= 0 || pBox->llCY <= 0;
+}
+
+// A placed window lies inside the client area when its top-left corner is at or after
+// the client origin and its far edges (a negative size counting as none) at or before
+// the client area's.
+static BOOL IsInside(const Box *pBox, long long llClientWidth, long long llClientHeight)
+{
+    if (!pBox->bMove)
+        return TRUE;
+    return pBox->llX >= 0 && pBox->llY >= 0 && pBox->llX + Max(pBox->llCX, 0) <= llClientWidth &&
+           pBox->llY + Max(pBox->llCY, 0) <= llClientHeight;
+}
+
+// Two windows overlap when they share a pixel; windows that only touch do not.
+static BOOL Overlap(const Box *pA, const Box *pB)
+{
+    if (IsEmpty(pA) || IsEmpty(pB))
+        return FALSE;
+    return pA->llX < pB->llX + pB->llCX && pB->llX < pA->llX + pA->llCX && pA->llY < pB->llY + pB->llCY &&
+           pB->llY < pA->llY + pA->llCY;
+}
+
+// TRUE when every placed window lies inside the dialog's client area and no two of the
+// text control, the buttons and control 202 overlap.
+static BOOL FitsClientArea(const TextDialogLayoutInput *pIn, const Plan *pPlan)
+{
+    const long long llClientWidth = ClientWidth(pIn, pPlan->dlg.llCX);
+    const long long llClientHeight = ClientHeight(pIn, pPlan->dlg.llCY);
+    const Box *rgpBoxes[] = {&pPlan->text, &pPlan->ok, &pPlan->cancel, &pPlan->extra};
+    const int cBoxes = sizeof rgpBoxes / sizeof rgpBoxes[0];
+    for (int i = 0; i < cBoxes; ++i) {
+        if (!IsInside(rgpBoxes[i], llClientWidth, llClientHeight))
+            return FALSE;
+        for (int j = i + 1; j < cBoxes; ++j)
+            if (Overlap(rgpBoxes[i], rgpBoxes[j]))
+                return FALSE;
+    }
+    return TRUE;
+}
+
+// Moves the button row of a plan whose text corner is already inside the client area so
+// that nothing overlaps and everything lies inside: the row starts below the text
+// control, the buttons keep their order and distance (or are pulled apart when they
+// overlapped each other) and keep their centred place unless that lies left of the
+// client area or under control 202, in which case they start one gap right of it; the
+// dialog widens and heightens only as far as the row and the text need.
+static void MendButtonRow(const TextDialogLayoutInput *pIn, Plan *pPlan)
+{
+    Box *pOK = &pPlan->ok;
+    Box *pCancel = &pPlan->cancel;
+    Box *pExtra = &pPlan->extra;
+
+    const long long llRowTop = pPlan->text.llY + Max(pPlan->text.llCY, 0) + llRowGap;
+
+    // The buttons as one group: where the fixed rules put its left edge, how wide it is
+    // and where each button sits inside it.
+    long long llGroupLeft = 0;
+    long long llGroupWidth = 0;
+    long long llOKOffset = 0;
+    long long llCancelOffset = 0;
+    const BOOL bHasButton = pOK->bMove || pCancel->bMove;
+    if (pOK->bMove && pCancel->bMove) {
+        // Both have button 1's size.
+        const long long llWidth = Max(pOK->llCX, 0);
+        long long llDistance = pCancel->llX - pOK->llX;
+        if (llDistance > -llWidth && llDistance < llWidth && pOK->llCY > 0)
+            llDistance = llDistance < 0 ? -(llWidth + llRowSpacing) : llWidth + llRowSpacing;
+        const long long llLow = Min(0, llDistance);
+        const long long llHigh = Max(llWidth, llDistance + llWidth);
+        llGroupLeft = pOK->llX + llLow;
+        llGroupWidth = llHigh - llLow;
+        llOKOffset = -llLow;
+        llCancelOffset = llDistance - llLow;
+    } else if (bHasButton) {
+        const Box *pOnly = pOK->bMove ? pOK : pCancel;
+        llGroupLeft = pOnly->llX;
+        llGroupWidth = Max(pOnly->llCX, 0);
+    }
+
+    // Control 202 keeps its place at the row's left end. The buttons keep theirs unless
+    // it lies left of the client area or over control 202; then they start one gap
+    // right of control 202, or one gap in from the left edge when it takes no room.
+    if (pExtra->bMove)
+        Place(pExtra, llExtraLeft, llRowTop, pExtra->llCX, pExtra->llCY);
+    Box group;
+    Place(&group, llGroupLeft, llRowTop, llGroupWidth, pPlan->llRowHeight);
+    if (bHasButton && (llGroupLeft < 0 || Overlap(&group, pExtra)))
+        llGroupLeft = IsEmpty(pExtra) ? llRowSpacing : llExtraLeft + pExtra->llCX + llRowSpacing;
+    if (pOK->bMove)
+        Place(pOK, llGroupLeft + llOKOffset, llRowTop, pOK->llCX, pOK->llCY);
+    if (pCancel->bMove)
+        Place(pCancel, llGroupLeft + llCancelOffset, llRowTop, pCancel->llCX, pCancel->llCY);
+
+    // The client width the text and the row need, with one gap after the row's last
+    // control; the client height they need, with the bottom margin below the lowest.
+    long long llNeedWidth = pPlan->text.llX + Max(pPlan->text.llCX, 0);
+    long long llBottom = pPlan->text.llY + Max(pPlan->text.llCY, 0);
+    if (bHasButton) {
+        llNeedWidth = Max(llNeedWidth, llGroupLeft + llGroupWidth + llRowSpacing);
+        llBottom = Max(llBottom, llRowTop + Max(pPlan->llRowHeight, 0));
+    }
+    if (pExtra->bMove) {
+        llNeedWidth = Max(llNeedWidth, llExtraLeft + Max(pExtra->llCX, 0) + llRowSpacing);
+        llBottom = Max(llBottom, llRowTop + Max(pExtra->llCY, 0));
+    }
+    const long long llRuleWidth = pPlan->text.llX + pIn->lCXDlgFrame + pIn->lTextWidth + llTextPadding;
+    const long long llRuleHeight =
+        llRowTop + pPlan->llRowHeight + pPlan->llRowHeight + pIn->lCYDlgFrame + llBottomMargin;
+    const long long llDlgWidth = Max(llRuleWidth, llNeedWidth + 2LL * pIn->lCXDlgFrame);
+    const long long llDlgHeight =
+        Max(llRuleHeight, llBottom + llBottomMargin + pIn->lCYMenu + 2LL * pIn->lCYDlgFrame);
+    CentreDialog(pIn, llDlgWidth, llDlgHeight, pPlan);
+}
+
+static void Emit(const Box *pBox, WindowPlacement *pPlace)
+{
+    pPlace->bMove = pBox->bMove;
+    pPlace->x = pBox->bMove ? ClampToInt(pBox->llX) : 0;
+    pPlace->y = pBox->bMove ? ClampToInt(pBox->llY) : 0;
+    pPlace->cx = pBox->bMove ? ClampToInt(pBox->llCX) : 0;
+    pPlace->cy = pBox->bMove ? ClampToInt(pBox->llCY) : 0;
+}
+
+void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout *pOut)
+{
+    // The text control's new top-left corner in dialog client coordinates: its screen
+    // position less the dialog's frame and the menu-bar allowance for the caption.
+    const long long llTextX = static_cast<long long>(pIn->rTextRect.left) - pIn->lCXDlgFrame - pIn->rDlgRect.left;
+    const long long llTextY =
+        static_cast<long long>(pIn->rTextRect.top) - pIn->lCYMenu - pIn->lCYDlgFrame - pIn->rDlgRect.top;
+
+    Plan plan;
+    LayOutFromText(pIn, llTextX, llTextY, &plan);
+    if (!FitsClientArea(pIn, &plan)) {
+        // The text control keeps its corner unless that lies outside the client area.
+        LayOutFromText(pIn, Max(llTextX, 0), Max(llTextY, 0), &plan);
+        MendButtonRow(pIn, &plan);
+    }
+
+    Emit(&plan.text, &pOut->text);
+    Emit(&plan.ok, &pOut->ok);
+    Emit(&plan.cancel, &pOut->cancel);
+    Emit(&plan.extra, &pOut->extra);
+    Emit(&plan.dlg, &pOut->dlg);
 }

@@ -63,9 +63,13 @@ struct TextDialogLayout {
 // TRUE when lButtonMode selects the one-button layout.
 BOOL IsOneButtonMode(LONG lButtonMode);
 
-// Computes every placement from pIn into pOut. All sums are formed at 64 bits and each
-// result is clamped to the int range, so extreme rectangles cannot overflow; results
-// that fit are exact.
+// Computes every placement from pIn into pOut. Where the fixed rules put every window
+// inside the dialog's client area without two of the text control, the buttons and
+// control 202 overlapping, their result stands to the pixel; otherwise (a short text
+// under a wide button row, say) the row is moved right of control 202 and the dialog
+// grows until everything lies inside without overlap. All sums are formed at 64 bits
+// and each result is clamped to the int range, so extreme rectangles cannot overflow;
+// results that fit are exact.
 void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout *pOut);
 
 #endif // TVR_DIALOG_DIALOGGEOMETRY_H

@@ -26,7 +26,7 @@ protected:
         hText = fake::NewWindow("text", hDlg, 201, RECT{150, 140, 350, 180});
         hOK = fake::NewWindow("ok", hDlg, 1, RECT{200, 250, 275, 273});
         hCancel = fake::NewWindow("cancel", hDlg, 2, RECT{290, 250, 365, 273});
-        hExtra = fake::NewWindow("extra", hDlg, 202, RECT{110, 280, 200, 296});
+        hExtra = fake::NewWindow("extra", hDlg, 202, RECT{110, 280, 150, 296});
     }
 
     // A dialog made from the named controls only (any of "icon text ok cancel extra").
@@ -39,7 +39,7 @@ protected:
         hText = Has("text") ? fake::NewWindow("text", hDlg, 201, RECT{150, 140, 350, 180}) : nullptr;
         hOK = Has("ok") ? fake::NewWindow("ok", hDlg, 1, RECT{200, 250, 275, 273}) : nullptr;
         hCancel = Has("cancel") ? fake::NewWindow("cancel", hDlg, 2, RECT{290, 250, 365, 273}) : nullptr;
-        hExtra = Has("extra") ? fake::NewWindow("extra", hDlg, 202, RECT{110, 280, 200, 296}) : nullptr;
+        hExtra = Has("extra") ? fake::NewWindow("extra", hDlg, 202, RECT{110, 280, 150, 296}) : nullptr;
     }
 
     HWND hDlg = nullptr, hIcon = nullptr, hText = nullptr, hOK = nullptr, hCancel = nullptr, hExtra = nullptr;
@@ -72,7 +72,7 @@ TEST_F(TextDialogTest, OneButtonReferenceDialogMakesExactlyTheseCalls)
                                  "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                                  "SetWindowTextA(text, \"Hello\")",
                                  "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
-                                 "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                                 "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
                                  "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
                                  "GetDlgItem(dialog, 1)",
                                  "SetFocus(ok)",
@@ -97,7 +97,7 @@ TEST_P(TextDialogModeTest, EveryModeButOneLaysOutTwoButtonsInOrder)
                                                  "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                                                  "SetWindowPos(ok, NULL, 68, 72, 75, 23, 4)",
                                                  "SetWindowPos(cancel, NULL, 158, 72, 75, 23, 4)",
-                                                 "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
                                                  "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
                                              }));
     // Button 2 is looked up after button 1, and both before anything moves.
@@ -262,13 +262,47 @@ TEST_F(TextDialogTest, ReleasesTheDCBeforeTheFirstMove)
 
 TEST_F(TextDialogTest, TheTextHeightGrowsTheDialogOneForOne)
 {
-    fake::SetTextExtent(120, 139);
+    fake::SetTextExtent(170, 139);
     TVRInitTextDialog(hDlg, "Tall", 0, 1, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
-                                                 "SetWindowPos(text, NULL, 47, 18, 120, 144, 4)",
-                                                 "SetWindowPos(ok, NULL, 48, 172, 75, 23, 4)",
-                                                 "SetWindowPos(extra, NULL, 10, 172, 90, 16, 4)",
-                                                 "SetWindowPos(dialog, NULL, 212, 85, 175, 231, 4)",
+                                                 "SetWindowPos(text, NULL, 47, 18, 170, 144, 4)",
+                                                 "SetWindowPos(ok, NULL, 73, 172, 75, 23, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 172, 40, 16, 4)",
+                                                 "SetWindowPos(dialog, NULL, 187, 85, 225, 231, 4)",
+                                             }));
+}
+
+// "Modem found." measured 70 x 13 with both buttons: the rule would centre the pair at
+// (124 - 165) / 2 = -20, across control 202 and past the dialog's right edge. The row is
+// mended: the pair starts one gap right of control 202 (10 + 40 + 10), the dialog widens
+// to 150 + 75 + 10 + 2 * 3 = 241 and is centred at 100 + 159 / 2.
+TEST_F(TextDialogTest, AShortTextGetsAButtonRowInsideTheDialog)
+{
+    fake::SetTextExtent(70, 13);
+    TVRInitTextDialog(hDlg, "Modem found.", 0, 2, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
+                                                 "SetWindowPos(text, NULL, 47, 18, 70, 18, 4)",
+                                                 "SetWindowPos(ok, NULL, 60, 46, 75, 23, 4)",
+                                                 "SetWindowPos(cancel, NULL, 150, 46, 75, 23, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 46, 40, 16, 4)",
+                                                 "SetWindowPos(dialog, NULL, 179, 147, 241, 105, 4)",
+                                             }));
+}
+
+// The two frame metrics differ (4 across, 2 down) so that reading one for the other
+// shows: x 150 - 4 - 100 = 46, y 140 - 19 - 2 - 100 = 19, width 46 + 4 + 255 = 305,
+// row 19 + 44 + 10 = 73, height 73 + 46 + 2 + 10 = 131.
+TEST_F(TextDialogTest, ReadsEachFrameMetricForItsOwnDirection)
+{
+    fake::SetSystemMetric(SM_CXDLGFRAME, 4);
+    fake::SetSystemMetric(SM_CYDLGFRAME, 2);
+    TVRInitTextDialog(hDlg, "Frames", 0, 2, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
+                                                 "SetWindowPos(text, NULL, 46, 19, 250, 44, 4)",
+                                                 "SetWindowPos(ok, NULL, 68, 73, 75, 23, 4)",
+                                                 "SetWindowPos(cancel, NULL, 158, 73, 75, 23, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 73, 40, 16, 4)",
+                                                 "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
                                              }));
 }
 
@@ -299,20 +333,22 @@ INSTANTIATE_TEST_SUITE_P(
                           "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)"}},
         MissingCase{"two_buttons_without_button_2", "icon text ok extra", 0,
                     Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)", "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
-                          "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                          "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
                           "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)"}},
         MissingCase{"two_buttons_without_button_1", "icon text cancel extra", 2,
                     Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                           "SetWindowPos(cancel, NULL, 113, 72, 75, 23, 4)",
-                          "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                          "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
                           "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)"}},
+        // Without a button the rule's height 85 leaves a client area 60 high; the dialog
+        // grows to hold control 202 (88 + 10 + 25) or the text control (62 + 10 + 25).
         MissingCase{"one_button_without_button_1", "icon text cancel extra", 1,
                     Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
-                          "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
-                          "SetWindowPos(dialog, NULL, 147, 157, 305, 85, 4)"}},
+                          "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
+                          "SetWindowPos(dialog, NULL, 147, 138, 305, 123, 4)"}},
         MissingCase{"no_buttons_no_202", "icon text", 0,
                     Lines{"SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
-                          "SetWindowPos(dialog, NULL, 147, 157, 305, 85, 4)"}}),
+                          "SetWindowPos(dialog, NULL, 147, 151, 305, 97, 4)"}}),
     [](const ::testing::TestParamInfo<MissingCase> &info) { return info.param.pszName; });
 
 TEST_F(TextDialogTest, UnreadableButtonRectangleCountsAsMissingButton)
@@ -322,7 +358,7 @@ TEST_F(TextDialogTest, UnreadableButtonRectangleCountsAsMissingButton)
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
                                                  "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                                                  "SetWindowPos(cancel, NULL, 113, 72, 75, 23, 4)",
-                                                 "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
                                                  "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
                                              }));
 }
@@ -347,7 +383,7 @@ TEST_F(TextDialogTest, SecondCallStartsFromTheFirstCallsGeometry)
     EXPECT_EQ(moves, (Lines{
                          "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                          "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
-                         "SetWindowPos(extra, NULL, 10, 72, 90, 16, 4)",
+                         "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
                          "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
                      }));
 }
