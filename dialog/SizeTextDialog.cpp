@@ -2,7 +2,9 @@
 // control, the buttons, control 202 and the dialog around it.
 //
 //   GetDlgItem(201) -> GetDC -> GetClientRect -> DPtoLP(right, bottom)
-//     -> DrawTextA(DT_CALCRECT) -> LPtoDP(width, height) -> ReleaseDC
+//     -> DrawTextA(DT_CALCRECT) -> LPtoDP(width, height)
+//     -> [WM_GETFONT: SelectObject(font) -> DrawTextA -> LPtoDP -> SelectObject(old)]
+//     -> ReleaseDC
 //   GetWindowRect(201), GetWindowRect(dialog), the three metrics, buttons, control 202
 //   ComputeTextDialogLayout
 //   SetWindowPos(201), SetWindowTextA(201), SetWindowPos(1), [SetWindowPos(2)],
@@ -30,9 +32,30 @@ static const UINT uMeasureFormat = DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK;
 // Position and size together, Z order untouched.
 static const UINT uMoveFlags = SWP_NOZORDER;
 
+// Measures lpszText word-wrapped within rBound (logical units) in the font the device
+// context holds, and converts the extent (the right edge DrawTextA leaves, the height it
+// returns) to device units. Returns FALSE when DrawTextA fails.
+static BOOL MeasureInSelectedFont(HDC hdc, LPCSTR lpszText, RECT rBound, LONG *plWidth, LONG *plHeight)
+{
+    const int nHeight = DrawTextA(hdc, lpszText, -1, &rBound, uMeasureFormat);
+    POINT pt = {rBound.right, nHeight};
+    LPtoDP(hdc, &pt, 1);
+    *plWidth = pt.x;
+    *plHeight = pt.y;
+    return nHeight != 0;
+}
+
 // Measures lpszText word-wrapped within the text control's client width, in device
 // units. Returns FALSE when there is no device context or no client rectangle; the
-// device context is released on every path on which it was taken.
+// device context is released on every path on which it was taken, and holds its own
+// font again when it is.
+//
+// The context comes with the stock system font, not the font the control draws with.
+// The text is measured in both, and each dimension takes the larger extent: where the
+// context's font already needs as much room the result is that measurement alone, and
+// a larger dialog font (one that wraps into more lines) still fits the control. Wider
+// bounds never wrap into more lines, so the larger width with the larger height holds
+// the text in either font.
 static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LONG *plTextHeight)
 {
     HDC hdc = GetDC(hText);
@@ -48,13 +71,26 @@ static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LO
         DPtoLP(hdc, &pt, 1);
         rClient.right = pt.x;
         rClient.bottom = pt.y;
-        // No font is selected: the measurement uses the font the context comes with.
-        const int nHeight = DrawTextA(hdc, lpszText, -1, &rClient, uMeasureFormat);
-        pt.x = rClient.right;
-        pt.y = nHeight;
-        LPtoDP(hdc, &pt, 1);
-        *plTextWidth = pt.x;
-        *plTextHeight = pt.y;
+        // First in the font the context comes with.
+        MeasureInSelectedFont(hdc, lpszText, rClient, plTextWidth, plTextHeight);
+
+        // Then in the control's own font, if it has one (NULL: it draws with the system
+        // font, which the first measurement used). The context's font goes back before
+        // the context is released.
+        HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
+        HGDIOBJ hOldFont = hFont != NULL ? SelectObject(hdc, hFont) : NULL;
+        if (hOldFont != NULL) {
+            LONG lWidth = 0;
+            LONG lHeight = 0;
+            const BOOL bFontMeasured = MeasureInSelectedFont(hdc, lpszText, rClient, &lWidth, &lHeight);
+            SelectObject(hdc, hOldFont);
+            if (bFontMeasured) {
+                if (lWidth > *plTextWidth)
+                    *plTextWidth = lWidth;
+                if (lHeight > *plTextHeight)
+                    *plTextHeight = lHeight;
+            }
+        }
     }
     ReleaseDC(hText, hdc);
     return bMeasured;

@@ -59,6 +59,7 @@ TEST_F(TextDialogTest, OneButtonReferenceDialogMakesExactlyTheseCalls)
                                  "DPtoLP(DC of text, {200,40}, 1)",
                                  "DrawTextA(DC of text, \"Hello\", -1, {0,0,200,40}, 1104)",
                                  "LPtoDP(DC of text, {250,39}, 1)",
+                                 "SendMessageA(text, 49, 0, 0)",
                                  "ReleaseDC(text, DC of text)",
                                  "GetWindowRect(text)",
                                  "GetWindowRect(dialog)",
@@ -78,6 +79,7 @@ TEST_F(TextDialogTest, OneButtonReferenceDialogMakesExactlyTheseCalls)
                                  "SetFocus(ok)",
                              }));
     EXPECT_EQ(fake::FocusWindow(), hOK);
+    EXPECT_EQ(fake::FontsAtRelease(), Lines{"font:system"});
     EXPECT_EQ(fake::WindowTextOf(hText), "Hello");
     EXPECT_EQ(fake::ImageOf(hIcon), fake::SystemIcon(32516));
     // The moves landed: the dialog's window rectangle and a child's screen position.
@@ -305,6 +307,121 @@ TEST_F(TextDialogTest, ReadsEachFrameMetricForItsOwnDirection)
                                                  "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
                                              }));
 }
+
+// The text is measured in the DC's own font and, when the control has one, in the font
+// it draws with (WM_GETFONT); each dimension takes the larger. The system font measures
+// 250 x 39 as in the reference dialog.
+struct FontCase {
+    const char *pszName;
+    LONG cxFont, cyFont; // the control's font; 0 x 0: the control has none
+    Lines moves;
+};
+
+void PrintTo(const FontCase &c, std::ostream *os) { *os << c.pszName; }
+
+class TextDialogFontTest : public TextDialogTest, public ::testing::WithParamInterface<FontCase> {};
+
+TEST_P(TextDialogFontTest, TheControlIsNeverSmallerThanItsTextInEitherFont)
+{
+    const FontCase &c = GetParam();
+    if (c.cxFont || c.cyFont)
+        fake::SetWindowFont(hText, fake::NewFont("dialog", c.cxFont, c.cyFont));
+    TVRInitTextDialog(hDlg, "Fonts", 0, 1, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), c.moves);
+    EXPECT_EQ(fake::FontsAtRelease(), Lines{"font:system"});
+    if (c.cxFont || c.cyFont) {
+        EXPECT_EQ(fake::CallsTo("SelectObject"),
+                  (Lines{"SelectObject(DC of text, font:dialog)", "SelectObject(DC of text, font:system)"}));
+        EXPECT_EQ(fake::CallsTo("DrawTextA"),
+                  (Lines{"DrawTextA(DC of text, \"Fonts\", -1, {0,0,200,40}, 1104)",
+                         "DrawTextA(DC of text, \"Fonts\", -1, {0,0,200,40}, 1104)"}));
+    } else {
+        EXPECT_EQ(fake::CountCalls("SelectObject"), 0u);
+        EXPECT_EQ(fake::CountCalls("DrawTextA"), 1u);
+    }
+}
+
+const Lines kReferenceMoves = {
+    "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
+    "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
+    "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
+    "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, TextDialogFontTest,
+    ::testing::Values(
+        FontCase{"no_control_font", 0, 0, kReferenceMoves},
+        FontCase{"system_font_needs_more", 200, 26, kReferenceMoves},
+        FontCase{"same_extent", 250, 39, kReferenceMoves},
+        // Two more lines in the control's font: text 250 x (78 + 5), row at 18 + 83 +
+        // 10 = 111, dialog 111 + 46 + 13 = 170 high at 100 + 30 / 2.
+        FontCase{"control_font_needs_more",
+                 250,
+                 78,
+                 {"SetWindowPos(text, NULL, 47, 18, 250, 83, 4)", "SetWindowPos(ok, NULL, 113, 111, 75, 23, 4)",
+                  "SetWindowPos(extra, NULL, 10, 111, 40, 16, 4)",
+                  "SetWindowPos(dialog, NULL, 147, 115, 305, 170, 4)"}},
+        // Each dimension on its own: the control's font is wider (260), the system font
+        // taller (39): 260 x 44, dialog 47 + 3 + 260 + 5 = 315 wide, button 1 at
+        // (312 - 75) / 2 = 118.
+        FontCase{"wider_in_one_taller_in_the_other",
+                 260,
+                 26,
+                 {"SetWindowPos(text, NULL, 47, 18, 260, 44, 4)", "SetWindowPos(ok, NULL, 118, 72, 75, 23, 4)",
+                  "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
+                  "SetWindowPos(dialog, NULL, 142, 134, 315, 131, 4)"}}),
+    [](const ::testing::TestParamInfo<FontCase> &info) { return info.param.pszName; });
+
+// Every path through the measurement gives the DC back holding the font it came with.
+// The system font measures 150 x 39, narrower than the control's client width 200 that
+// a failed DrawTextA leaves in the rectangle, so a failed measurement that counted would
+// show as a 200-wide text control.
+struct FontPathCase {
+    const char *pszName;
+    const char *pszFail; // call to fail
+    int nth;             // which call of it
+    bool bMoves;         // the layout still runs
+    Lines selects;
+};
+
+void PrintTo(const FontPathCase &c, std::ostream *os) { *os << c.pszName; }
+
+class TextDialogFontPathTest : public TextDialogTest, public ::testing::WithParamInterface<FontPathCase> {};
+
+TEST_P(TextDialogFontPathTest, ReleasesTheDCWithItsOwnFont)
+{
+    const FontPathCase &c = GetParam();
+    fake::SetWindowFont(hText, fake::NewFont("big", 250, 78));
+    fake::SetTextExtent(150, 39);
+    fake::FailCall(c.pszFail, 0, c.nth);
+    TVRInitTextDialog(hDlg, "Paths", 0, 1, 1);
+    EXPECT_EQ(fake::CountCalls("ReleaseDC"), 1u);
+    EXPECT_EQ(fake::OpenDCCount(), 0u);
+    EXPECT_EQ(fake::FontsAtRelease(), Lines{"font:system"});
+    EXPECT_EQ(fake::CallsTo("SelectObject"), c.selects);
+    // Without a measurement in the control's font the layout is the system font's:
+    // width 47 + 3 + 150 + 5 = 205, button 1 at (202 - 75) / 2 = 63.
+    if (c.bMoves)
+        EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
+                                                     "SetWindowPos(text, NULL, 47, 18, 150, 44, 4)",
+                                                     "SetWindowPos(ok, NULL, 63, 72, 75, 23, 4)",
+                                                     "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
+                                                     "SetWindowPos(dialog, NULL, 197, 134, 205, 131, 4)",
+                                                 }));
+    else
+        EXPECT_EQ(fake::CountCalls("SetWindowPos"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, TextDialogFontPathTest,
+    ::testing::Values(
+        FontPathCase{"font_not_selected", "SelectObject", 1, true, Lines{"SelectObject(DC of text, font:big)"}},
+        FontPathCase{"measurement_in_the_font_fails", "DrawTextA", 2, true,
+                     Lines{"SelectObject(DC of text, font:big)", "SelectObject(DC of text, font:system)"}},
+        FontPathCase{"no_font_answer", "SendMessageA", 1, true, Lines{}},
+        FontPathCase{"no_client_rectangle", "GetClientRect", 1, false, Lines{}}),
+    [](const ::testing::TestParamInfo<FontPathCase> &info) { return info.param.pszName; });
 
 struct MissingCase {
     const char *pszName;

@@ -17,20 +17,29 @@ struct Window {
     int dyClient;
     std::string strText;
     HANDLE hImage;
+    HFONT hFont; // what WM_GETFONT answers
+};
+
+struct Font {
+    std::string strName;
+    LONG cxText; // the extent DrawTextA measures in this font
+    LONG cyText;
 };
 
 const uintptr_t uWindowBase = 0x50000; // fake HWND values: base + 16 * index
 const uintptr_t uIconBase = 0x90000;   // fake HICON values: base + icon number
+const uintptr_t uFontBase = 0xA0000;   // fake HFONT values: base + 16 * index; index 0 is the system font
 
 struct UserState {
     std::vector<Window> windows;
     std::map<int, int> metrics;
-    LONG cxText = 250;
-    LONG cyText = 39;
+    std::vector<Font> fonts{Font{"system", 250, 39}};
     int nScale = 1;
     int nOrigin = 0;
     HWND hFocus = nullptr;
     std::map<HDC, HWND> dcs;
+    std::map<HDC, HFONT> dcFonts; // the font each open DC holds
+    std::vector<std::string> fontsAtRelease;
 };
 
 // Coordinates are formed at 64 bits and clamped back to a LONG, so extreme rectangles
@@ -72,6 +81,21 @@ struct Registrar {
         ResetUser();
     }
 } g_registrar;
+
+Font *FindFont(HGDIOBJ h)
+{
+    uintptr_t u = reinterpret_cast<uintptr_t>(h);
+    if (u < uFontBase || (u - uFontBase) % 16 != 0)
+        return nullptr;
+    size_t i = (u - uFontBase) / 16;
+    return i < U().fonts.size() ? &U().fonts[i] : nullptr;
+}
+
+std::string FontName(HGDIOBJ h)
+{
+    const Font *f = FindFont(h);
+    return f ? "font:" + f->strName : (h ? Ptr(h) : "NULL");
+}
 
 Window *Find(HWND hWnd)
 {
@@ -146,7 +170,7 @@ HWND NewWindow(const char *pszName, HWND hParent, int nID, RECT rWindow, int dxC
         POINT pt = ClientOrigin(hParent);
         rPos = Offset(rWindow, -static_cast<long long>(pt.x), -static_cast<long long>(pt.y));
     }
-    u.windows.push_back(Window{pszName, hParent, nID, rPos, dxClient, dyClient, "", nullptr});
+    u.windows.push_back(Window{pszName, hParent, nID, rPos, dxClient, dyClient, "", nullptr, nullptr});
     return hWnd;
 }
 
@@ -160,9 +184,19 @@ void SetSystemMetric(int nIndex, int nValue) { U().metrics[nIndex] = nValue; }
 
 void SetTextExtent(LONG cxLogical, LONG cyLogical)
 {
-    U().cxText = cxLogical;
-    U().cyText = cyLogical;
+    U().fonts[0].cxText = cxLogical;
+    U().fonts[0].cyText = cyLogical;
 }
+
+HFONT NewFont(const char *pszName, LONG cxLogical, LONG cyLogical)
+{
+    U().fonts.push_back(Font{pszName, cxLogical, cyLogical});
+    return reinterpret_cast<HFONT>(uFontBase + 16 * (U().fonts.size() - 1));
+}
+
+HFONT SystemFont() { return reinterpret_cast<HFONT>(uFontBase); }
+void SetWindowFont(HWND hWnd, HFONT hFont) { Find(hWnd)->hFont = hFont; }
+std::vector<std::string> FontsAtRelease() { return U().fontsAtRelease; }
 
 void SetMapping(int nScale, int nOrigin)
 {
@@ -238,6 +272,7 @@ HDC WINAPI GetDC(HWND hWnd)
         return nullptr;
     HDC hdc = static_cast<HDC>(fake::NewHandle("DC of " + fake::Name(hWnd)));
     U().dcs[hdc] = hWnd;
+    U().dcFonts[hdc] = fake::SystemFont();
     return hdc;
 }
 
@@ -247,7 +282,9 @@ int WINAPI ReleaseDC(HWND hWnd, HDC hDC)
     auto it = U().dcs.find(hDC);
     if (it == U().dcs.end() || it->second != hWnd)
         return 0;
+    U().fontsAtRelease.push_back(fake::FontName(U().dcFonts[hDC]));
     U().dcs.erase(it);
+    U().dcFonts.erase(hDC);
     fake::CloseFakeHandle(hDC);
     return 1;
 }
@@ -281,11 +318,12 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
                      "\", " + fake::Num(cchText) + ", " + fake::RectText(lprc) + ", " + fake::Num(format) + ")");
     if (fake::TakeFailure("DrawTextA") || U().dcs.count(hdc) == 0)
         return 0;
+    const fake::Font *f = fake::FindFont(U().dcFonts[hdc]);
     if (format & DT_CALCRECT) {
-        lprc->right = fake::Clamp(static_cast<long long>(lprc->left) + U().cxText);
-        lprc->bottom = fake::Clamp(static_cast<long long>(lprc->top) + U().cyText);
+        lprc->right = fake::Clamp(static_cast<long long>(lprc->left) + f->cxText);
+        lprc->bottom = fake::Clamp(static_cast<long long>(lprc->top) + f->cyText);
     }
-    return U().cyText;
+    return f->cyText;
 }
 
 int WINAPI GetSystemMetrics(int nIndex)
@@ -348,4 +386,26 @@ BOOL WINAPI LPtoDP(HDC hdc, LPPOINT lppt, int c)
         lppt[i].y = fake::Clamp((static_cast<long long>(lppt[i].y) - U().nOrigin) / U().nScale);
     }
     return TRUE;
+}
+
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    fake::RecordCall("SendMessageA(" + fake::Name(hWnd) + ", " + fake::Num(Msg) + ", " + fake::Num(wParam) + ", " +
+                     fake::Num(lParam) + ")");
+    const fake::Window *w = fake::Find(hWnd);
+    if (fake::TakeFailure("SendMessageA") || !w)
+        return 0;
+    if (Msg == WM_GETFONT)
+        return reinterpret_cast<LRESULT>(w->hFont);
+    return 0;
+}
+
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h)
+{
+    fake::RecordCall("SelectObject(" + fake::DCName(hdc) + ", " + fake::FontName(h) + ")");
+    if (fake::TakeFailure("SelectObject") || U().dcs.count(hdc) == 0 || !fake::FindFont(h))
+        return nullptr;
+    HFONT hOld = U().dcFonts[hdc];
+    U().dcFonts[hdc] = static_cast<HFONT>(h);
+    return hOld;
 }

@@ -1,7 +1,9 @@
 // Windows and graphics part of the Win32 test double: a small window manager with
 // dialogs and their child controls, device contexts that count as open handles (a DC
-// not released fails the fixture), a scriptable text measurement, a settable
-// device-to-logical mapping, system metrics, shared icons and the keyboard focus.
+// not released fails the fixture), fonts with scriptable text extents (a DC starts with
+// the stock system font; a window answers WM_GETFONT with the font it was given), a
+// settable device-to-logical mapping, system metrics, shared icons and the keyboard
+// focus.
 // Every call is logged as "Name(args)", windows by the name they were created with.
 #ifndef TVR_TEST_FAKE_USER_H
 #define TVR_TEST_FAKE_USER_H
@@ -9,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace fake {
 
@@ -39,8 +42,22 @@ void SetFocusWindow(HWND hWnd);
 void SetSystemMetric(int nIndex, int nValue);
 
 // DrawTextA with DT_CALCRECT sets the rectangle's right edge to left + cxLogical and
-// its bottom to top + cyLogical, and returns cyLogical. Reset sets 250 x 39.
+// its bottom to top + cyLogical, and returns cyLogical, where the extent is that of the
+// font selected into the DC. SetTextExtent scripts the stock system font, the one every
+// DC starts with; Reset sets 250 x 39.
 void SetTextExtent(LONG cxLogical, LONG cyLogical);
+
+// A font, logged as "font:NAME", whose measured text extent is cxLogical x cyLogical.
+HFONT NewFont(const char *pszName, LONG cxLogical, LONG cyLogical);
+// The stock system font (logged as "font:system").
+HFONT SystemFont();
+// What the window answers to WM_GETFONT (NULL, the default: it draws with the system
+// font).
+void SetWindowFont(HWND hWnd, HFONT hFont);
+// SelectObject(hdc, font) selects a known font into an open DC and returns the one it
+// held; an unknown object, a DC not open, or an injected failure give NULL and change
+// nothing. ReleaseDC notes the font the DC held at that moment, by name, in call order.
+std::vector<std::string> FontsAtRelease();
 
 // Device-to-logical mapping of every DC: logical = device * nScale + nOrigin, and back
 // (integer division) for LPtoDP. Reset sets scale 1, origin 0.

@@ -44,10 +44,13 @@ typedef void *HANDLE;
 struct HWND__ { int unused; };
 struct HDC__ { int unused; };
 struct HICON__ { int unused; };
+struct HFONT__ { int unused; };
 struct HINSTANCE__ { int unused; };
 typedef HWND__ *HWND;
 typedef HDC__ *HDC;
 typedef HICON__ *HICON;
+typedef HFONT__ *HFONT;
+typedef void *HGDIOBJ;
 typedef HINSTANCE__ *HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef INT_PTR(WINAPI *FARPROC)();
@@ -190,6 +193,7 @@ typedef struct tagPOINT {
 #define IDI_ASTERISK MAKEINTRESOURCEA(32516)
 #define IDOK 1
 #define IDCANCEL 2
+#define WM_GETFONT 0x0031
 
 // Kernel
 DWORD WINAPI GetLastError(void);
@@ -229,6 +233,8 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 BOOL WINAPI DPtoLP(HDC hdc, LPPOINT lppt, int c);
 BOOL WINAPI LPtoDP(HDC hdc, LPPOINT lppt, int c);
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
 
 static_assert(sizeof(DCB) == 28, "DCB must have its 32-bit Windows layout");
 static_assert(sizeof(COMMTIMEOUTS) == 20, "COMMTIMEOUTS must have its Windows layout");
