@@ -4,6 +4,8 @@
 #   make test   unit tests (host, ASan + UBSan), the static checks of both DLLs and the
 #               integration suites under Wine, for every build this kernel can run
 #   make demo   builds everything and runs tvrprobe against an emulated modem on COM3
+#   make soak   long use under Wine: 10,000-call blocks, handles/objects/memory before and after
+#   make fuzz   each libFuzzer harness for FUZZ_SECONDS (default 60), with its figures
 #   make bench  both DLLs side by side: sizes, imports, and the exports' times under Wine
 #               against what their time-outs prescribe
 BUILD ?= build
@@ -13,7 +15,9 @@ JOBS ?= 2
 RIG := env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR_HOST_DIR=$(ABS_BUILD)/host \
 	TVR_RIG_DIR=$(ABS_BUILD)/rig tests/wine/rig.sh
 
-.PHONY: all dll dll32 dll64 host test unit demo bench clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all dll dll32 dll64 host fuzzbuild test unit demo bench fuzz soak clean
 
 all: dll host
 
@@ -35,14 +39,20 @@ host:
 		-DTVR_DLL64_DIR=$(ABS_BUILD)/dll64 -DTVR_RIG_DIR=$(ABS_BUILD)/rig >/dev/null
 	@cmake --build $(ABS_BUILD)/host -j $(JOBS)
 
+fuzzbuild:
+	@tools/setup-machine.sh fuzz
+	@cmake --preset fuzz -B $(ABS_BUILD)/fuzz >/dev/null
+	@cmake --build $(ABS_BUILD)/fuzz -j $(JOBS)
+
 unit: host
 	@ctest --test-dir $(ABS_BUILD)/host -L unit -j $(JOBS) --output-on-failure
 
 # Says first which builds this kernel can run, and why not the other: the Wine tests of
 # a build it cannot run are listed by CTest as skipped, never as passed.
-test: dll host
+test: dll host fuzzbuild
 	@tools/setup-machine.sh wine
 	@$(RIG) arches >/dev/null
+	@ctest --test-dir $(ABS_BUILD)/fuzz --output-on-failure
 	@ctest --test-dir $(ABS_BUILD)/host --output-on-failure
 
 demo: dll host
@@ -53,6 +63,19 @@ bench: dll host
 	@tools/setup-machine.sh wine
 	@env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR_HOST_DIR=$(ABS_BUILD)/host \
 		TVR_RIG_DIR=$(ABS_BUILD)/rig tests/bench/all.sh
+
+# The whole soak (every count, not the tenth that make test runs) under each build the
+# kernel runs; prints each block's handles, GDI and USER objects and private bytes.
+soak: dll host
+	@tools/setup-machine.sh wine
+	@for arch in $$($(RIG) arches); do \
+		echo "== soak, $$arch build"; \
+		TVR_SOAK_DIVIDE=1 $(RIG) run $$arch tests/wine/suite-soak.sh || exit 1; \
+	done
+
+# Each harness for FUZZ_SECONDS (default 60), with its figures.
+fuzz: fuzzbuild
+	@tests/fuzz/run.sh $(ABS_BUILD)/fuzz
 
 clean:
 	rm -rf $(BUILD)

@@ -34,6 +34,7 @@ endfunction()
 
 tvr_windows_program(tvrprobe ${CMAKE_SOURCE_DIR}/tools/tvrprobe)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
+tvr_windows_program(tvrsoak ${CMAKE_SOURCE_DIR}/tests/wine/soak)
 # The test host computes the expected dialog layout with the library's own pure geometry.
 target_sources(tvrhost PRIVATE ${CMAKE_SOURCE_DIR}/dialog/DialogGeometry.cpp)
 

@@ -1,0 +1,37 @@
+# Long use in one process (tests/wine/soak): the exports called thousands of times and
+# the DLL loaded and freed a thousand times, with the process's handles, GDI and USER
+# objects and private bytes read before and after each block. CTest runs a tenth of
+# each count; `make soak` runs them all (TVR_SOAK_DIVIDE=1).
+source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
+
+soak_divide=${TVR_SOAK_DIVIDE:-10}
+soak_stage=$TVR_RIG_DIR/stage-soak
+rm -rf "$soak_stage"
+mkdir -p "$soak_stage"
+cp "$TVR_DLL_DIR/tvrsoak.exe" "$TVR_DLL_DIR/telvarid.dll" "$TVR_DLL_DIR/tapi/TAPI32.dll" "$soak_stage/"
+# One slow data modem: every call builds the table, opens the line and reads the port
+# name and the configuration, and answers 1. No call log: it would grow without end.
+printf '%s\n' "log off" "device 0 0 1 16 0 0 COM2 0 2400" >"$soak_stage/tapi-scenario.txt"
+
+tvr_case "every block keeps handles, GDI and USER objects and private bytes flat (counts / $soak_divide)"
+# The soak asks for the modem on COM3 only for its last block; until then no port is linked.
+(
+    for i in $(seq 1 6000); do
+        [[ -e $soak_stage/soak-wants-modem ]] && break
+        sleep 0.1
+    done
+) &
+soak_waiter=$!
+OUT=$(cd "$soak_stage" && WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=" timeout 1500 wine tvrsoak.exe \
+    --divide "$soak_divide" 2>"$TVR_LOG_DIR/soak.err" | tr -d '\r' | tee "$TVR_LOG_DIR/soak.out"
+    exit "${PIPESTATUS[0]}") &
+soak_pid=$!
+wait "$soak_waiter"
+if [[ -e $soak_stage/soak-wants-modem ]]; then
+    tvr_emu 3 crlf && touch "$soak_stage/soak-modem-ready"
+fi
+wait "$soak_pid" && RC=0 || RC=$?
+OUT=$(cat "$TVR_LOG_DIR/soak.out")
+printf '%s\n' "$OUT" | sed 's/^/      /'
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "soak=flat"
