@@ -11,8 +11,17 @@ static const DWORD kFastEnoughBaud = 9600; // the lowest configured speed that a
 static const int kNoModem = 0;             // no telephony, or no data modem listed
 static const int kSlowModem = 1;           // data modems listed, none set up that fast
 static const int kFastModem = 2;           // a data modem set up for 9600 bit/s or more
+// The port handle that leads the "comm/datamodem" identifier is a HANDLE: 4 bytes on
+// x86, 8 on x86-64, and the port name follows it.
+static const DWORD kPortHandleSize = sizeof(HANDLE);
 
 void QueryModemPortName(TelephonySession *pSession, const ModemEntry *pEntry, char *lpszPortName)
+{
+    QueryModemPortNameEx(pSession, pEntry, lpszPortName, kPortHandleSize);
+}
+
+void QueryModemPortNameEx(TelephonySession *pSession, const ModemEntry *pEntry, char *lpszPortName,
+                          DWORD cbPortHandle)
 {
     OwnedHeapBlock block(malloc(PORTID_BLOCKSIZE));
     if (!block.IsValid())
@@ -34,7 +43,7 @@ void QueryModemPortName(TelephonySession *pSession, const ModemEntry *pEntry, ch
     // (not a call) the service returns no open port, so there is nothing of ours to
     // close, and closing whatever value stands there could close a handle the setup
     // program owns.
-    CopyPortName(pBlock, PORTID_BLOCKSIZE, lpszPortName);
+    CopyPortName(pBlock, PORTID_BLOCKSIZE, cbPortHandle, lpszPortName);
 }
 
 BYTE *AllocDevConfigBuffer(void)

@@ -15,8 +15,13 @@
 #include "telephony/TelephonyBinding.h"
 
 // Writes the entry's port name (at most 75 characters and a zero) into lpszPortName
-// when the line opens and the service returns a name; otherwise writes nothing.
+// when the line opens and the service returns a name; otherwise writes nothing. The
+// name is read after a port handle as wide as this build's HANDLE.
 void QueryModemPortName(TelephonySession *pSession, const ModemEntry *pEntry, char *lpszPortName);
+// The same query for an identifier whose leading port handle is cbPortHandle bytes
+// wide; QueryModemPortName passes sizeof(HANDLE).
+void QueryModemPortNameEx(TelephonySession *pSession, const ModemEntry *pEntry, char *lpszPortName,
+                          DWORD cbPortHandle);
 // The entry's configured speed in bit/s, or 0 when it cannot be read.
 DWORD QueryModemSpeed(TelephonySession *pSession, const ModemEntry *pEntry);
 // A new 136-byte device-configuration block, preset; null when the heap is out.

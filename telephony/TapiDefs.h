@@ -7,12 +7,19 @@
 
 #include <windows.h>
 
-// Handles of the line abstraction are 32-bit values, not pointers.
+// Handles of the line abstraction are 32-bit values, not pointers, on x86-64 as on x86;
+// so is the device handle that the line callback receives.
 typedef DWORD HLINEAPP;
 typedef DWORD HLINE;
 typedef DWORD HCALL;
 typedef HLINEAPP *LPHLINEAPP;
 typedef HLINE *LPHLINE;
+static_assert(sizeof(HLINEAPP) == 4 && sizeof(HLINE) == 4 && sizeof(HCALL) == 4,
+              "line handles are 32-bit values on every build");
+// Results are 32-bit signed and device IDs, versions and sizes 32-bit unsigned on every
+// build; only the callback instance and the message parameters are pointer-sized.
+static_assert(sizeof(LONG) == 4 && sizeof(DWORD) == 4, "LONG and DWORD are 32 bits wide");
+static_assert(sizeof(DWORD_PTR) == sizeof(void *), "DWORD_PTR holds a pointer");
 
 // Extension identifier that lineNegotiateAPIVersion fills; not used further.
 typedef struct linextensionid_tag {
@@ -21,6 +28,7 @@ typedef struct linextensionid_tag {
     DWORD dwExtensionID2;
     DWORD dwExtensionID3;
 } LINEEXTENSIONID, *LPLINEEXTENSIONID;
+static_assert(sizeof(LINEEXTENSIONID) == 16, "LINEEXTENSIONID is four DWORDs on every build");
 
 // Variable-size structures of the service, passed as blocks the library allocates.
 struct linedevcaps_tag;
@@ -34,6 +42,7 @@ typedef void(CALLBACK *LINECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR d
                                      DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
 
 // The line functions, with their published prototypes (all WINAPI, 32-bit results).
+// WINAPI is stdcall on x86; x86-64 has one calling convention and ignores it.
 typedef LONG(WINAPI *PFN_LINECLOSE)(HLINE hLine);
 typedef LONG(WINAPI *PFN_LINEGETDEVCAPS)(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
                                          DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);

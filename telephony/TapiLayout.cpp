@@ -87,15 +87,14 @@ void PresetPortIdentifierBlock(BYTE *pBlock)
     WriteBlockDword(pBlock, PORTID_BLOCKSIZE, VARSTRING_STRINGOFFSET, VARSTRING_FIXEDSIZE);
 }
 
-BOOL CopyPortName(const BYTE *pBlock, DWORD cbBlock, char *pszPortName)
+BOOL CopyPortName(const BYTE *pBlock, DWORD cbBlock, DWORD cbPortHandle, char *pszPortName)
 {
     DWORD dwNeeded = ReadBlockDword(pBlock, cbBlock, VARSTRING_NEEDEDSIZE);
     DWORD dwUsed = ReadBlockDword(pBlock, cbBlock, VARSTRING_USEDSIZE);
     DWORD dwStringSize = ReadBlockDword(pBlock, cbBlock, VARSTRING_STRINGSIZE);
     DWORD dwStringOffset = ReadBlockDword(pBlock, cbBlock, VARSTRING_STRINGOFFSET);
-    unsigned long long qwNameStart = (unsigned long long)dwStringOffset + PORTID_HANDLESIZE;
-    if (dwNeeded > cbBlock || dwStringSize <= PORTID_HANDLESIZE || dwUsed <= qwNameStart ||
-        qwNameStart >= cbBlock)
+    unsigned long long qwNameStart = (unsigned long long)dwStringOffset + cbPortHandle;
+    if (dwNeeded > cbBlock || dwStringSize <= cbPortHandle || dwUsed <= qwNameStart || qwNameStart >= cbBlock)
         return FALSE;
     // The name ends at its zero or at the end of the block, whichever comes first, and
     // is cut to what the caller's buffer holds. dwStringSize only tells whether a name

@@ -33,11 +33,14 @@
 #define DEVCAPS_BUFFERSIZE (DEVCAPS_FIXEDSIZE + DEVCAPS_NAMEROOM) // 495
 
 // Port identifier block for lineGetID "comm/datamodem": VARSTRING plus 80 bytes of
-// string room, which holds a 4-byte port handle and the port name.
+// string room, which holds the port handle and the port name. The handle is a HANDLE,
+// as wide as a pointer of the build (4 bytes on x86, 8 on x86-64), so its width is not
+// a constant of this layout: the reader is told it.
 #define PORTID_STRINGROOM 80
 #define PORTID_BLOCKSIZE (VARSTRING_FIXEDSIZE + PORTID_STRINGROOM) // 104
-#define PORTID_HANDLESIZE 4 // the port handle that leads the identifier
-// The caller's port-name buffer: 75 characters and the terminating zero.
+// The caller's port-name buffer, the same on every build: the longest name that fits
+// the string room after the handle and its own zero is 75 characters on x86 (80 - 4 - 1)
+// and 71 on x86-64 (80 - 8 - 1), and no name longer than 75 characters is ever written.
 #define PORTNAME_BUFFERSIZE 76
 
 // Device-configuration block for lineGetDevConfig "comm/datamodem": VARSTRING whose
@@ -85,15 +88,16 @@ void CopyLineName(const BYTE *pCaps, DWORD cbCaps, char *pszLineName);
 // Zeroes the 104-byte port identifier block and presets dwTotalSize, dwStringSize and
 // dwStringOffset.
 void PresetPortIdentifierBlock(BYTE *pBlock);
-// Copies the port name of a filled port identifier block (the text after the 4-byte
-// port handle) up to its zero into pszPortName, at most 75 characters and its
-// terminating zero, and writes nothing beyond that zero. The name stops at the end of
-// the block at the latest; dwStringSize does not cut it. Returns FALSE, writing nothing
-// at all, when the block holds no name: the identifier did not fit (dwNeededSize above
-// the block), the service left the string out (dwStringSize no larger than the handle,
-// or dwUsedSize not reaching past the handle), or the string's offset leaves no room for
-// a name inside the block.
-BOOL CopyPortName(const BYTE *pBlock, DWORD cbBlock, char *pszPortName);
+// Copies the port name of a filled port identifier block (the text after the port
+// handle, which is cbPortHandle bytes wide: sizeof(HANDLE) of the build that reads it)
+// up to its zero into pszPortName, at most 75 characters and its terminating zero, and
+// writes nothing beyond that zero. The name stops at the end of the block at the latest;
+// dwStringSize does not cut it. Returns FALSE, writing nothing at all, when the block
+// holds no name: the identifier did not fit (dwNeededSize above the block), the service
+// left the string out (dwStringSize no larger than the handle, or dwUsedSize not
+// reaching past the handle), or the string's offset leaves no room for a name inside
+// the block.
+BOOL CopyPortName(const BYTE *pBlock, DWORD cbBlock, DWORD cbPortHandle, char *pszPortName);
 
 // Zeroes the 136-byte device-configuration block and presets its eleven fields.
 void PresetDevConfigBlock(BYTE *pBlock);

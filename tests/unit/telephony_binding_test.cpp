@@ -170,7 +170,7 @@ TEST_F(TelephonyTest, LineEventCallbackTouchesNothing)
 TEST_F(TelephonyTest, EachModemQueryLoadsAndReleasesTheLibraryAfresh)
 {
     fake::tapi::Script().devices = {fake::tapi::DataModem("COM1", 9600)};
-    char sz[PORTNAME_BUFFERSIZE];
+    char sz[76]; // the caller's buffer
     EXPECT_EQ(TVRModemAvailable(sz), 2);
     EXPECT_TRUE(AllEntryPointsNull());
     EXPECT_EQ(TVRModemAvailable(sz), 2);

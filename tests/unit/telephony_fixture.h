@@ -60,6 +60,9 @@ struct PortBuffer {
                 return false;
         return true;
     }
+    // The text up to the first zero, or the whole buffer when no zero was written, so
+    // that a buffer left unterminated is compared, not read past.
+    std::string Text() const { return std::string(sz, strnlen(sz, sizeof sz)); }
     // Bytes at and after n are still the sentinel.
     bool UntouchedFrom(size_t n) const
     {

@@ -61,13 +61,15 @@ TEST(TelephonyLayout, CapabilitiesPresetIsZeroButThreeFields)
 
 // Blocks filled with random bytes and with sizes and offsets drawn from the values that
 // break bounds arithmetic: the readers must stay inside each block (ASan watches blocks
-// of exactly their size), write at most 75 characters and a zero, and fill the line-name
+// of exactly their size), write at most 75 characters and a zero whatever the width of
+// the port handle, and fill the line-name
 // field with a zero-terminated name.
 TEST(TelephonyLayout, RandomServiceAnswersStayInBounds)
 {
     std::mt19937 rng(20261210);
     auto pick = [&rng](DWORD cb) -> DWORD {
-        const DWORD kEdges[] = {0, 1, 3, 4, 5, 23, 24, 27, 28, 51, 52, 79, 80, 99, 100, 103, 104,
+        const DWORD kEdges[] = {0, 1, 3, 4, 5, 8, 9, 23, 24, 27, 28, 31, 32, 33, 51, 52, 79, 80, 95, 96, 99,
+                                100, 103, 104,
                                 135, 136, 236, 240, 254, 255, 256, 494, 495, 496, 0x7FFFFFFF,
                                 0x80000000u, 0xFFFFFF00u, 0xFFFFFFFCu, 0xFFFFFFFFu};
         switch (rng() % 3) {
@@ -89,7 +91,9 @@ TEST(TelephonyLayout, RandomServiceAnswersStayInBounds)
 
         char szPort[100];
         memset(szPort, 0x5A, sizeof szPort);
-        if (CopyPortName(block.get(), cb, szPort)) {
+        // Either width of the port handle: 4 bytes (x86) or 8 (x86-64).
+        DWORD cbHandle = (i / 3) % 2 ? 8 : 4;
+        if (CopyPortName(block.get(), cb, cbHandle, szPort)) {
             ++nNames;
             size_t cch = strnlen(szPort, sizeof szPort);
             ASSERT_LE(cch, 75u) << "case " << i;

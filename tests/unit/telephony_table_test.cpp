@@ -93,8 +93,8 @@ Device CapsResult(LONG l)
     return d;
 }
 
-const DWORD kVoice = LINEBEARERMODE_VOICE;
-const DWORD kData = LINEMEDIAMODE_DATAMODEM;
+const DWORD kVoice = 0x00000001; // LINEBEARERMODE_VOICE
+const DWORD kData = 0x00000010;  // LINEMEDIAMODE_DATAMODEM
 
 std::vector<TableCase> TableCases()
 {

@@ -9,6 +9,20 @@ namespace fake {
 namespace tapi {
 namespace {
 
+// Result codes the service gives of its own accord, as the documentation numbers them.
+const LONG kBadDeviceID = static_cast<LONG>(0x80000002);    // LINEERR_BADDEVICEID
+const LONG kInvalLineHandle = static_cast<LONG>(0x8000002B); // LINEERR_INVALLINEHANDLE
+const DWORD kStringFormatBinary = 4;                         // STRINGFORMAT_BINARY
+const HLINE kFirstLine = 0x100; // line handles are 32-bit values the service numbers
+
+// An open line: the handle the service gave out, the device it is on, and the core
+// registry handle that stands for it so that the fixture sees a line left open.
+struct OpenLine {
+    HLINE hLine;
+    DWORD dwDeviceID;
+    HANDLE hRegistry;
+};
+
 struct State {
     Scenario scenario;
     HMODULE hLibrary = nullptr;
@@ -17,7 +31,8 @@ struct State {
     int nBadFrees = 0;
     int nBadCloses = 0;
     int nShutdowns = 0;
-    std::vector<HANDLE> openLines;
+    std::vector<OpenLine> openLines;
+    HLINE hNextLine = kFirstLine;
     std::vector<std::vector<BYTE>> capsOnEntry, idOnEntry, configOnEntry;
 };
 
@@ -58,20 +73,28 @@ const Device *DeviceAt(DWORD dwDeviceID)
     return dwDeviceID < sc.devices.size() ? &sc.devices[dwDeviceID] : nullptr;
 }
 
+// The open line with handle hLine, or null.
+OpenLine *FindLine(HLINE hLine)
+{
+    for (OpenLine &line : S().openLines)
+        if (line.hLine == hLine)
+            return &line;
+    return nullptr;
+}
+
 LONG WINAPI FakeLineClose(HLINE hLine)
 {
     RecordCall("lineClose(" + Hex(hLine) + ")");
-    HANDLE h = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(hLine));
-    std::vector<HANDLE> &lines = S().openLines;
+    std::vector<OpenLine> &lines = S().openLines;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i] == h) {
+        if (lines[i].hLine == hLine) {
+            CloseFakeHandle(lines[i].hRegistry);
             lines.erase(lines.begin() + static_cast<long>(i));
-            CloseFakeHandle(h);
             return 0;
         }
     }
     ++S().nBadCloses;
-    return static_cast<LONG>(0x8000002B); // LINEERR_INVALLINEHANDLE
+    return kInvalLineHandle;
 }
 
 LONG WINAPI FakeLineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
@@ -84,7 +107,7 @@ LONG WINAPI FakeLineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIV
     S().capsOnEntry.emplace_back(p, p + cb);
     const Device *pDev = DeviceAt(dwDeviceID);
     if (!pDev)
-        return static_cast<LONG>(0x80000022); // LINEERR_BADDEVICEID
+        return kBadDeviceID;
     if (pDev->lDevCapsResult < 0)
         return pDev->lDevCapsResult;
     const DWORD cbFixed = 240;
@@ -117,19 +140,19 @@ LONG WINAPI FakeLineGetDevConfig(DWORD dwDeviceID, LPVARSTRING lpDeviceConfig, L
     S().configOnEntry.emplace_back(p, p + cb);
     const Device *pDev = DeviceAt(dwDeviceID);
     if (!pDev)
-        return static_cast<LONG>(0x80000022);
-    if (pDev->lDevConfigResult < 0)
+        return kBadDeviceID;
+    if (pDev->lDevConfigResult < 0 && !pDev->bAnswerOnFailure)
         return pDev->lDevConfigResult;
     const DWORD cbConfig = 112; // header 12 + COMMCONFIG 52 + MODEMSETTINGS 48
     DWORD cbNeeded = 24 + cbConfig;
     Put(p, cb, 4, cbNeeded);
     if (cbNeeded <= cb) {
         Put(p, cb, 8, cbNeeded);
-        Put(p, cb, 12, STRINGFORMAT_BINARY);
+        Put(p, cb, 12, kStringFormatBinary);
         Put(p, cb, 16, cbConfig);
         Put(p, cb, 20, 24);
         Put(p, cb, 24, cbConfig);
-        Put(p, cb, 28, TVR_TAPI_VERSION);
+        Put(p, cb, 28, 0x00010003);
         Put(p, cb, 36, 100);
         Put(p, cb, 44, 28);              // DCBlength
         Put(p, cb, 48, pDev->dwBaudRate); // BaudRate
@@ -153,27 +176,27 @@ LONG WINAPI FakeLineGetID(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwS
                ", " + Block(p) + ", " + Str(lpszDeviceClass) + ")");
     DWORD cb = TotalSize(p);
     S().idOnEntry.emplace_back(p, p + cb);
-    // The line handle names the device it was opened on.
-    HANDLE h = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(hLine));
-    std::string strName = HandleName(h);
-    DWORD dwDeviceID = 0;
-    if (sscanf(strName.c_str(), "line %u", &dwDeviceID) != 1)
-        return static_cast<LONG>(0x8000002B);
-    const Device *pDev = DeviceAt(dwDeviceID);
+    const OpenLine *pLine = FindLine(hLine);
+    if (!pLine)
+        return kInvalLineHandle;
+    const Device *pDev = DeviceAt(pLine->dwDeviceID);
     if (!pDev)
-        return static_cast<LONG>(0x80000022);
-    if (pDev->lGetIDResult < 0)
+        return kBadDeviceID;
+    if (pDev->lGetIDResult < 0 && !pDev->bAnswerOnFailure)
         return pDev->lGetIDResult;
-    DWORD cbString = static_cast<DWORD>(4 + pDev->strPortName.size() + 1);
+    // The identifier: the port handle, little-endian in cbPortHandle bytes, then the name.
+    const DWORD cbHandle = pDev->cbPortHandle;
+    DWORD cbString = static_cast<DWORD>(cbHandle + pDev->strPortName.size() + 1);
     DWORD cbNeeded = 24 + cbString;
     Put(p, cb, 4, cbNeeded);
     if (cbNeeded <= cb) {
         Put(p, cb, 8, cbNeeded);
-        Put(p, cb, 12, STRINGFORMAT_BINARY);
+        Put(p, cb, 12, kStringFormatBinary);
         Put(p, cb, 16, cbString);
         Put(p, cb, 20, 24);
-        Put(p, cb, 24, pDev->dwPortHandle);
-        memcpy(p + 28, pDev->strPortName.c_str(), pDev->strPortName.size() + 1);
+        for (DWORD i = 0; i < cbHandle; ++i)
+            p[24 + i] = static_cast<BYTE>(i < 8 ? pDev->qwPortHandle >> (8 * i) : 0);
+        memcpy(p + 24 + cbHandle, pDev->strPortName.c_str(), pDev->strPortName.size() + 1);
     } else {
         Put(p, cb, 8, 24);
         Put(p, cb, 16, 0);
@@ -212,7 +235,7 @@ LONG WINAPI FakeLineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWO
                (lpExtensionID ? "&extension" : "NULL") + ")");
     const Device *pDev = DeviceAt(dwDeviceID);
     if (!pDev)
-        return static_cast<LONG>(0x80000022);
+        return kBadDeviceID;
     if (pDev->lNegotiateResult >= 0 && pDev->bWriteAgreedVersion)
         *lpdwAPIVersion = pDev->dwAgreedVersion;
     if (pDev->lNegotiateResult >= 0)
@@ -225,16 +248,16 @@ LONG WINAPI FakeLineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, D
                          LPLINECALLPARAMS lpCallParams)
 {
     RecordCall("lineOpen(" + Hex(hLineApp) + ", " + Dec(dwDeviceID) + ", " + (lphLine ? "&line" : "NULL") + ", " +
-               Hex(dwAPIVersion) + ", " + Dec(dwExtVersion) + ", " + Dec(static_cast<DWORD>(dwCallbackInstance)) +
+               Hex(dwAPIVersion) + ", " + Dec(dwExtVersion) + ", " + std::to_string(dwCallbackInstance) +
                ", " + Hex(dwPrivileges) + ", " + Hex(dwMediaModes) + ", " + Ptr(lpCallParams) + ")");
     const Device *pDev = DeviceAt(dwDeviceID);
     if (!pDev)
-        return static_cast<LONG>(0x80000022);
+        return kBadDeviceID;
     if (pDev->lOpenResult < 0)
         return pDev->lOpenResult;
-    HANDLE h = NewHandle("line " + Dec(dwDeviceID));
-    S().openLines.push_back(h);
-    *lphLine = static_cast<HLINE>(reinterpret_cast<uintptr_t>(h));
+    OpenLine line = {S().hNextLine++, dwDeviceID, NewHandle("line " + Dec(dwDeviceID))};
+    S().openLines.push_back(line);
+    *lphLine = line.hLine;
     return pDev->lOpenResult;
 }
 

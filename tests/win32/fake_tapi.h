@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,28 +23,37 @@ namespace tapi {
 // Rewrites a block after the service's own answer has been written into it.
 typedef std::function<void(BYTE *pBlock, DWORD cbBlock)> BlockPatch;
 
+// The values are written as the published documentation gives them, not taken from the
+// library's own definitions: the defaults are a line offering API version 1.3
+// (0x00010003) with the voice bearer mode (0x1) and the data-modem media mode (0x10).
 struct Device {
     LONG lNegotiateResult = 0;
-    DWORD dwAgreedVersion = TVR_TAPI_VERSION;
+    DWORD dwAgreedVersion = 0x00010003;
     bool bWriteAgreedVersion = true;
     // lineGetDevCaps: fills the LINEDEVCAPS like a service would (the line name only
     // when it fits, all or nothing), then applies fnPatchCaps.
     LONG lDevCapsResult = 0;
-    DWORD dwBearerModes = LINEBEARERMODE_VOICE;
-    DWORD dwMediaModes = LINEMEDIAMODE_DATAMODEM;
+    DWORD dwBearerModes = 0x00000001;
+    DWORD dwMediaModes = 0x00000010;
     DWORD dwPermanentLineID = 0;
     std::string strLineName = "Fake Modem";
     BlockPatch fnPatchCaps;
-    // lineOpen, lineGetID "comm/datamodem" (a 4-byte port handle and the port name).
+    // lineOpen, lineGetID "comm/datamodem": the port handle, cbPortHandle bytes wide
+    // (4 or 8; by default as wide as a HANDLE of this build, like a real service's),
+    // holding the low bytes of qwPortHandle, then the port name and its zero.
     LONG lOpenResult = 0;
     LONG lGetIDResult = 0;
-    DWORD dwPortHandle = 0;
+    DWORD cbPortHandle = sizeof(HANDLE);
+    uint64_t qwPortHandle = 0;
     std::string strPortName = "COM1";
     BlockPatch fnPatchID;
     // lineGetDevConfig "comm/datamodem": the Unimodem configuration with this speed.
     LONG lDevConfigResult = 0;
     DWORD dwBaudRate = 9600;
     BlockPatch fnPatchConfig;
+    // lineGetID and lineGetDevConfig write their whole answer (and apply their patch)
+    // even when they return a failure, as a careless service might.
+    bool bAnswerOnFailure = false;
 };
 
 struct Scenario {
