@@ -1,13 +1,27 @@
 // The port parameter check: can the caller's port be opened and set to the caller's
 // speed with 8N1, and (if asked) does the device answer a command within 3000 ms?
 //
-//   TVRCheckCommParams   CreateFileA (exclusive) -- held elsewhere: 1, port untouched
-//                        SetCommTimeouts (ignored), GetCommState, SetupComm (ignored),
-//                        SetCommState (speed, 8N1) -> 1, or SendCommandAndWait
-//     SendCommandAndWait "<command>\r" -> write loop -> busy reply poll, 3000 ms
+//   TVRCheckCommParams   command that cannot be sent (null, too long): 0, port untouched
+//                        CreateFileA (exclusive) -- held elsewhere: 1, port untouched
+//                        SetCommTimeouts -- failed: 0 when a command is to be sent
+//                        GetCommState, SetupComm (ignored), SetCommState (speed, 8N1)
+//                        -> 1, or SendCommandAndWait
+//     SendCommandAndWait "<command>\r" -> write loop (12 s budget) -> busy reply poll,
+//                        3000 ms
 //
 // Every path that opened the port closes it. Nothing is purged and the settings are not
 // restored. The thread's last-error value is left as the platform calls leave it.
+//
+// Worst case, for any device, as long as the driver honours COMMTIMEOUTS (the only calls
+// that wait on the line are WriteFile, under its 5000 ms time-out, and ReadFile, which
+// the time-outs make return at once):
+//   port held or missing, command refused    no wait
+//   command flag zero                        no wait: open, settings and close only
+//   command flag non-zero                    20000 ms: the write phase ends within
+//                                            17000 ms (no write starts after 12000 ms,
+//                                            each ends within 5000 ms), then the poll's
+//                                            3000 ms
+// A sound device costs its one write and at most the 3000 ms window.
 #include <windows.h>
 #include <string.h>
 
@@ -24,10 +38,18 @@ static const DWORD kReplyReadBytes = 3;       // any byte will do; a few per rea
 static const size_t kLineSize = 256;          // command, carriage return and zero
 // Consecutive write attempts that send nothing (a write that timed out with 0 bytes,
 // or a full transmit queue with 0 bytes taken) before the write is given up as after
-// any other write failure. The bound is on attempts, not time: a full-queue failure may
-// come back at once, and only when every attempt waits out its time-out does the stall
-// reach 3 x 5000 ms. Three still ride out a queue that drains in the meantime.
+// any other write failure. A write that timed out has waited its 5000 ms, so three of
+// them give a flow-control stall 15 s to clear. A full-queue failure may come back at
+// once, and the attempts then follow one another without a pause: they catch only a
+// queue that has room again by the next call, and otherwise end the write at once.
 static const int kMaxIdleWrites = 3;
+// No WriteFile starts once this much of the write phase has passed, whatever the device
+// does: one that takes a byte per write time-out would otherwise hold a 255-byte line
+// for 255 x 5000 ms. Three writes that each run their full time-out start at 0, 5 and
+// 10 s, inside the budget, so a stalled line still gets its three attempts; a write
+// that starts inside it ends within 5000 ms, so the write phase ends within 17000 ms.
+// A sound device sends the whole line in time at 170 bit/s or faster.
+static const DWORD kWriteBudgetMs = 12000;
 
 // Whether a command text fits the line: not null and at most TVR_MAX_COMMAND_CHARS
 // characters, measured without reading past that limit.
@@ -38,21 +60,26 @@ static bool FitsCommandLine(LPCSTR lpszCommand)
 }
 
 // Writes the line; returns when it is all sent, on a write failure other than a full
-// transmit queue, or after kMaxIdleWrites attempts in a row that sent nothing.
+// transmit queue, after kMaxIdleWrites attempts in a row that sent nothing, or when the
+// write budget has run out.
 static void WriteCommandLine(HANDLE hPort, const char *lpLine, DWORD cbLine)
 {
     // A line is at most 255 bytes, so a 16-bit count holds it.
     WORD wToSend = (WORD)cbLine;
     const char *lpWrite = lpLine;
     int nIdle = 0;
+    // Unsigned 32-bit difference: the budget holds across the tick count's wrap.
+    DWORD dwStart = GetTickCount();
     while (wToSend > 0) {
+        if (GetTickCount() - dwStart >= kWriteBudgetMs)
+            return;
         DWORD dwWritten = 0;
         if (!WriteFile(hPort, lpWrite, wToSend, &dwWritten, NULL)) {
             DWORD dwErrors = 0;
             COMSTAT comstat;
-            ClearCommError(hPort, &dwErrors, &comstat);
             // Only a full transmit queue, and nothing else wrong, is worth going on for.
-            if (dwErrors != CE_TXFULL)
+            // An error word that could not be read is not known to say that.
+            if (!ClearCommError(hPort, &dwErrors, &comstat) || dwErrors != CE_TXFULL)
                 return;
         }
         // Never trust a count beyond what was asked: the position stays in the line.
@@ -103,7 +130,9 @@ extern "C" int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate,
     // A command that does not fit the line is refused rather than cut: a cut command
     // would reach the device as a different command. A null command with the flag set
     // is refused the same way, as it would otherwise be read through. Checked before
-    // the port is touched, so a refused call changes nothing.
+    // the port is touched, so a refused call changes nothing (not even the control
+    // lines an open raises), and so the answer to a command that can never be sent is
+    // the same 0 whether or not another program holds the port at that moment.
     if (bSendCommand && !FitsCommandLine(lpszCommand))
         return 0;
 
@@ -120,7 +149,12 @@ extern "C" int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate,
     timeouts.ReadTotalTimeoutConstant = 0;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
-    SetCommTimeouts(port.Get(), &timeouts);
+    // A port that refused them keeps the time-outs it had, perhaps none at all, under
+    // which the poll's read would wait for bytes that may never come, and a write for
+    // a line held under flow control. Configuring alone waits on nothing, so only a
+    // command is refused.
+    if (!SetCommTimeouts(port.Get(), &timeouts) && bSendCommand)
+        return 0;
 
     DCB dcb;
     memset(&dcb, 0, sizeof dcb);

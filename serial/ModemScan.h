@@ -19,8 +19,9 @@ int ProbeCommPort(LONG lPortNumber, DWORD *lpdwError);
 // and returns 0 for a null handle, a null buffer or a size of 0 or less.
 DWORD RunModemDialogue(HANDLE hPort, char *lpReply, LONG lReplySize);
 
-// Purges the port, then reads and discards bytes until the line falls silent, or until
-// the drain has run for its time limit against a device that never does.
+// Purges the port's input (never its output: a command just written must still reach
+// the device), then reads and discards bytes until the line falls silent, or until the
+// drain has run for its time limit against a device that never does.
 void DrainCommInput(HANDLE hPort);
 
 #endif // TVR_SERIAL_MODEMSCAN_H

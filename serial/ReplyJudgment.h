@@ -9,9 +9,12 @@
 // of that buffer. The reply ends at its first zero byte or at the end of the buffer,
 // whichever comes first; no byte past lReplySize is read.
 // TRUE when the reply counts as an answer: it is not empty and it is not exactly the
-// two characters "OK". A modem frames its verbose result codes with CR LF, so a real
-// answer is "\r\nOK\r\n"; a bare "OK" is what a loop-back or a line echo of something
-// else looks like, and counts as silence.
+// two characters "OK". A Hayes modem under V1, which the scan's first command selects,
+// frames its result codes with CR LF, so its answer is "\r\nOK\r\n"; a bare "OK", with
+// no framing, is not how such a modem answers, and counts as silence. Every other
+// non-empty reply counts, an echo included: a loop-back plug, which sends "AT\r"
+// straight back, looks the same as a modem whose echo stayed on, and counts as an
+// answer too.
 BOOL IsModemReply(const char *lpReply, LONG lReplySize);
 
 #endif // TVR_SERIAL_REPLYJUDGMENT_H

@@ -4,11 +4,20 @@
 //     ProbeCommPort          open "COMn" exclusively -> dialogue -> close -> judge
 //       RunModemDialogue     GetCommState, SetCommState (2400 8N1), SetCommTimeouts,
 //                            SetupComm, drain, "ATE0V1\r", drain, "AT\r", one read
-//         DrainCommInput     PurgeComm, then 1-byte reads until one comes back empty;
-//                            at most 1000 ms plus one last wait for a byte (< 550 ms)
+//         DrainCommInput     PurgeComm (receive side), then 1-byte reads until one comes
+//                            back empty; at most 1000 ms plus one last wait (< 550 ms)
 //
 // Any failed step ends the dialogue; the port is still closed and, as nothing was read,
 // counts as silent. Nothing is kept between calls.
+//
+// Worst case, for any device, as long as the driver honours COMMTIMEOUTS (every call
+// below that waits on the line is a ReadFile or WriteFile under the time-outs set here):
+//   a port that does not open      no wait at all
+//   one opened port                12100 ms: two drains of at most 1550 ms, the writes of
+//                                  "ATE0V1\r" (10 x 7 + 1000 = 1070 ms) and "AT\r"
+//                                  (10 x 3 + 1000 = 1030 ms), the reply read (6900 ms)
+//   the scan, four opened ports    48400 ms
+// A sound device costs far less: a modem about 1.6 s, a silent opened port 8 s.
 #include <windows.h>
 #include <string.h>
 
@@ -22,7 +31,12 @@ static const LONG kFirstPort = 1;              // COM1..COM4: the ports a PC's B
 static const LONG kLastPort = 4;               // the scan tries no port above COM4
 static const DWORD kScanBaudRate = 2400;       // every Hayes modem autobauds at 2400 bit/s
 static const DWORD kQueueSize = 80;            // in and out: a command and its answer fit
-static const DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+// The drain discards input only. The transmit side is left alone: the writes are
+// synchronous, so no write of ours is pending to abort, a freshly opened port has no old
+// output to clear, and the only bytes that can still wait there are the command just
+// written, which a driver or adapter that completes writes early (Wine's tty queue, USB
+// adapters) would otherwise throw away before the device has seen them.
+static const DWORD kPurgeInput = PURGE_RXABORT | PURGE_RXCLEAR;
 static const char kCarriageReturn = 13;        // ends a Hayes command line
 static const char kEchoOffVerbose[] = "ATE0V1"; // no echo, verbose result codes
 static const char kAttention[] = "AT";          // the command whose answer is judged
@@ -44,6 +58,18 @@ static const DWORD kWriteConstantMs = 1000;
 // wait for a byte, which the read time-outs cut off in under 550 ms.
 static const DWORD kDrainLimitMs = 1000;
 
+// The ceilings of the worst case above, from the time-outs: a drain reads on while less
+// than kDrainLimitMs has passed, and its last read waits at most 50 x 1 + 500 ms. A
+// command line is the command and its carriage return: as many bytes as the command's
+// array holds with its terminating zero.
+static const DWORD kDrainCeilingMs = kDrainLimitMs + kReadPerByteMs * 1 + kReadConstantMs;
+static const DWORD kProbeCeilingMs = 2 * kDrainCeilingMs +
+                                     (kWritePerByteMs * sizeof kEchoOffVerbose + kWriteConstantMs) +
+                                     (kWritePerByteMs * sizeof kAttention + kWriteConstantMs) +
+                                     (kReadPerByteMs * TVR_MODEM_REPLY_SIZE + kReadConstantMs);
+static_assert(kDrainCeilingMs == 1550 && kProbeCeilingMs == 12100,
+              "the worst case written down above and in the README follows from these time-outs");
+
 // Text is formatted with wsprintfA rather than the C library's sprintf: for "%d", "%s"
 // and "%c" they agree, and MinGW's C++ headers would swap in their own sprintf, which
 // triples the size of the DLL.
@@ -52,7 +78,7 @@ static const size_t kCommandSize = 16;         // the longest command, CR and ze
 
 void DrainCommInput(HANDLE hPort)
 {
-    PurgeComm(hPort, kPurgeAll);
+    PurgeComm(hPort, kPurgeInput);
     // Unsigned 32-bit difference: correct across the tick count's wrap.
     DWORD dwStart = GetTickCount();
     for (;;) {

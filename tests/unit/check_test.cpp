@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -96,6 +98,7 @@ const ResultRow kRows[] = {
      },
      TRUE, 0, Then(kConfigured, {"CloseHandle"})},
     {"ConfigureOnly", [] { AddPort("COM2"); }, FALSE, 1, Then(kConfigured, {"CloseHandle"})},
+    // Configuring alone waits on nothing, so time-outs the port refused do no harm.
     {"TimeoutAndQueueFailuresIgnored",
      [] {
          AddPort("COM2");
@@ -103,7 +106,20 @@ const ResultRow kRows[] = {
          fake::FailCall("SetupComm", ERROR_GEN_FAILURE);
      },
      FALSE, 1, Then(kConfigured, {"CloseHandle"})},
+    // Without its time-outs the port may keep none, and the poll's read would wait for
+    // ever: a command is not sent on such a port.
+    {"TimeoutsRefusedWithACommand",
+     [] {
+         AddReply(AddPort("COM2"), "ATZ\r", "\r\nOK\r\n", 0);
+         fake::FailCall("SetCommTimeouts", ERROR_GEN_FAILURE);
+     },
+     TRUE, 0, {"CreateFileA", "SetCommTimeouts", "CloseHandle"}},
     {"ByteInWindow", [] { AddReply(AddPort("COM2"), "ATZ\r", "\r\nOK\r\n", 200); }, TRUE, 1,
+     Then(kConfigured, {"wsprintfA", "WriteFile", "ReadFile", "CloseHandle"})},
+    // Only zero and non-zero are told apart.
+    {"FlagTwoSendsAndWaits", [] { AddReply(AddPort("COM2"), "ATZ\r", "\r\nOK\r\n", 200); }, 2, 1,
+     Then(kConfigured, {"wsprintfA", "WriteFile", "ReadFile", "CloseHandle"})},
+    {"FlagMinusOneSendsAndWaits", [] { AddPort("COM2"); }, -1, 0,
      Then(kConfigured, {"wsprintfA", "WriteFile", "ReadFile", "CloseHandle"})},
     {"NoByteInWindow", [] { AddPort("COM2"); }, TRUE, 0,
      Then(kConfigured, {"wsprintfA", "WriteFile", "ReadFile", "CloseHandle"})},
@@ -205,6 +221,23 @@ TEST_F(CheckTest, CommandIsNeverReadWhenNotAskedFor)
     EXPECT_EQ(fake::CountCalls("ReadFile"), 0u);
 }
 
+TEST_F(CheckTest, CommandOfAnyLengthIsNeverReadWhenNotAskedFor)
+{
+    AddModem(AddPort("COM1"));
+    std::string s300(300, 'A');
+    EXPECT_EQ(Check("COM1", 2400, FALSE, s300.c_str()), 1);
+    // A command in memory that cannot be read at all: any read of it ends the test.
+    long cbPage = sysconf(_SC_PAGESIZE);
+    void *pPage = mmap(nullptr, (size_t)cbPage, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pPage, MAP_FAILED);
+    EXPECT_EQ(Check("COM1", 2400, FALSE, static_cast<LPCSTR>(pPage)), 1);
+    munmap(pPage, (size_t)cbPage);
+    EXPECT_EQ(fake::CountCalls("wsprintfA"), 0u);
+    EXPECT_EQ(fake::CountCalls("WriteFile"), 0u);
+    EXPECT_EQ(fake::CountCalls("ReadFile"), 0u);
+    EXPECT_EQ(fake::CountCalls("CloseHandle"), 2u);
+}
+
 TEST_F(CheckTest, LongestCommandThatFitsIsSentWhole)
 {
     Port &port = AddPort("COM1");
@@ -236,6 +269,19 @@ TEST_F(CheckTest, UnterminatedCommandIsMeasuredWithinItsLimit)
     EXPECT_EQ(Check("COM1", 2400, TRUE, pCommand), 0);
     free(pCommand);
     EXPECT_TRUE(fake::Calls().empty());
+}
+
+// A command that can never be sent gets the same 0 whether or not another program holds
+// the port at that moment: the refusal comes before the open.
+TEST_F(CheckTest, CommandThatCannotBeSentIsRefusedAlsoOnAHeldPort)
+{
+    HoldPort("COM1");
+    std::string s255(255, 'A');
+    EXPECT_EQ(Check("COM1", 2400, TRUE, s255.c_str()), 0);
+    EXPECT_EQ(Check("COM1", 2400, TRUE, nullptr), 0);
+    EXPECT_TRUE(fake::Calls().empty());
+    // The same port with a command that fits: held counts as usable.
+    EXPECT_EQ(Check("COM1", 2400, TRUE, "AT"), 1);
 }
 
 TEST_F(CheckTest, NullCommandWithTheFlagSetIsRefused)
@@ -301,6 +347,26 @@ INSTANTIATE_TEST_SUITE_P(
                       FullQueueCase{"FrameAlone", CE_FRAME, {"ATH0\r"}}),
     [](const ::testing::TestParamInfo<FullQueueCase> &info) { return std::string(info.param.szName); });
 
+// A failed ClearCommError says nothing about the error word, whatever it left there: the
+// write is not known to have met a full queue, so it ends and the poll follows.
+TEST_F(CheckTest, WriteFailureWithAFailingClearCommErrorEndsTheWriteAndPolls)
+{
+    for (bool bByte : {true, false}) {
+        fake::Reset();
+        fake::SetTickStep(1);
+        Port &port = AddPort("COM1");
+        port.writeDefault = FailWrite(ERROR_IO_DEVICE, 0);
+        port.dwErrorsLeftOnFailure = CE_TXFULL;
+        fake::FailCall("ClearCommError", ERROR_GEN_FAILURE, 1);
+        if (bByte)
+            ArriveAt(port, 1000, "!");
+        EXPECT_EQ(Check("COM1", 2400, TRUE, "ATDT5"), bByte ? 1 : 0);
+        EXPECT_EQ(port.writes, std::vector<std::string>{"ATDT5\r"});
+        EXPECT_EQ(fake::CountCalls("ClearCommError"), 1u);
+        EXPECT_GE(fake::CountCalls("ReadFile"), 1u);
+    }
+}
+
 TEST_F(CheckTest, FailedWriteStillLetsALateByteCount)
 {
     Port &port = AddPort("COM1");
@@ -339,8 +405,11 @@ INSTANTIATE_TEST_SUITE_P(Kinds, IdleWriteTest,
 
 TEST_F(CheckTest, ProgressBetweenIdleWritesStartsTheCountAfresh)
 {
+    // Full-queue failures come back at once, so the write budget plays no part here.
     Port &port = AddPort("COM1");
-    port.writeSteps = {SendNothing(), SendNothing(), AcceptSome(1), SendNothing(), SendNothing(), AcceptAll()};
+    port.writeSteps = {FailWrite(ERROR_IO_DEVICE, 0), FailWrite(ERROR_IO_DEVICE, 0), FailWrite(ERROR_IO_DEVICE, 1),
+                       FailWrite(ERROR_IO_DEVICE, 0), FailWrite(ERROR_IO_DEVICE, 0), AcceptAll()};
+    port.commErrors = std::vector<DWORD>(5, CE_TXFULL);
     AddReply(port, "ATO\r", "C");
     EXPECT_EQ(Check("COM1", 2400, TRUE, "ATO"), 1);
     EXPECT_EQ(port.writes.size(), 6u);
@@ -432,6 +501,109 @@ TEST_F(CheckTest, SendCommandAndWaitAloneRefusesACommandThatDoesNotFitTheLine)
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(PendingInput(port), 1u);
     CloseHandle(h);
+}
+
+// --- Worst case -------------------------------------------------------------------------------
+
+// With a command, no device can hold the check longer than 20000 ms: no write starts
+// after 12000 ms of writing, each ends within its 5000 ms time-out, and the poll lasts
+// 3000 ms. Without one, nothing waits at all.
+const DWORD kCheckCeilingMs = 20000;
+
+struct HostileDevice {
+    const char *szName;
+    std::function<void(Port &)> script;
+    int nResult;          // with the command
+    size_t cWrites;       // WriteFile calls the command takes
+};
+
+void PrintTo(const HostileDevice &d, std::ostream *os) { *os << d.szName; }
+
+class HostileCheckTest : public CheckTest, public ::testing::WithParamInterface<HostileDevice> {};
+
+TEST_P(HostileCheckTest, EndsWithinTheCeilingWithACommandAndAtOnceWithout)
+{
+    const std::string strCommand = "AT" + std::string(252, 'S'); // the longest that fits
+    for (DWORD dwStart : {0u, 0xFFFFFFFFu - 6000u}) { // the second wraps mid-write
+        fake::Reset();
+        fake::SetTickStep(1);
+        fake::SetNow(dwStart);
+        Port &port = AddPort("COM1");
+        GetParam().script(port);
+        EXPECT_EQ(Check("COM1", 2400, TRUE, strCommand.c_str()), GetParam().nResult) << dwStart;
+        EXPECT_LE(fake::Now() - dwStart, kCheckCeilingMs) << dwStart;
+        EXPECT_EQ(port.writes.size(), GetParam().cWrites) << dwStart;
+        EXPECT_EQ(fake::CountCalls("CloseHandle"), 1u) << dwStart;
+
+        fake::Reset();
+        fake::SetTickStep(1);
+        fake::SetNow(dwStart);
+        GetParam().script(AddPort("COM1"));
+        EXPECT_EQ(Check("COM1", 2400, FALSE, strCommand.c_str()), 1) << dwStart;
+        EXPECT_EQ(fake::Now(), dwStart);
+    }
+}
+
+const HostileDevice kHostileDevices[] = {
+    // Takes one byte per 5000 ms write time-out: three writes, then the budget is spent.
+    {"TakesOneBytePerWriteTimeout", [](Port &port) { port.writeDefault = AcceptSome(1); }, 0, 3},
+    {"StallsTheLineUnderFlowControl", [](Port &port) { port.writeDefault = SendNothing(); }, 0, 3},
+    {"FullQueueWithNothingTaken",
+     [](Port &port) {
+         port.writeDefault = FailWrite(ERROR_IO_DEVICE, 0);
+         port.commErrors = std::vector<DWORD>(300, CE_TXFULL);
+     },
+     0, 3},
+    {"FullQueueTakingOneByteAtATime",
+     [](Port &port) {
+         port.writeDefault = FailWrite(ERROR_IO_DEVICE, 1);
+         port.commErrors = std::vector<DWORD>(300, CE_TXFULL);
+     },
+     0, 255},
+    {"ChattersWithoutEnd", [](Port &port) { Chatter(port, 1); }, 1, 1},
+    {"DribblesAByteEvery499Ms", [](Port &port) { ArriveAt(port, fake::Now() + 499, std::string(40, 'd'), 499); }, 1,
+     1},
+    {"TricklesAndDribbles",
+     [](Port &port) {
+         port.writeDefault = AcceptSome(1);
+         ArriveAt(port, fake::Now() + 499, std::string(40, 'd'), 499);
+     },
+     1, 3},
+    // A write that starts just inside the budget and runs its whole time-out: the
+    // slowest a device can make the check.
+    {"LastWriteStartsJustInsideTheBudget",
+     [](Port &port) {
+         port.writeSteps = {AcceptSome(1), AcceptSome(1), FailWrite(ERROR_IO_DEVICE, 1, 1990)};
+         port.writeDefault = AcceptSome(1);
+         port.commErrors = {CE_TXFULL};
+     },
+     0, 4},
+};
+
+INSTANTIATE_TEST_SUITE_P(Devices, HostileCheckTest, ::testing::ValuesIn(kHostileDevices),
+                         [](const ::testing::TestParamInfo<HostileDevice> &info) {
+                             return std::string(info.param.szName);
+                         });
+
+TEST_F(CheckTest, WorstPlacedWriteComesWithinMillisecondsOfTheCeiling)
+{
+    Port &port = AddPort("COM1");
+    kHostileDevices[7].script(port);
+    EXPECT_EQ(Check("COM1", 2400, TRUE, "ATS0=1"), 0);
+    EXPECT_EQ(port.writes.size(), 4u);
+    EXPECT_GE(fake::Now(), kCheckCeilingMs - 10);
+    EXPECT_LE(fake::Now(), kCheckCeilingMs);
+}
+
+// A sound device keeps the times it always had: one write, then at most the window.
+TEST_F(CheckTest, SoundDeviceCostsOneWriteAndTheWindow)
+{
+    Port &port = AddPort("COM1");
+    EXPECT_EQ(Check("COM1", 2400, TRUE, "AT"), 0);
+    EXPECT_EQ(port.writes.size(), 1u);
+    // Each clock reading moves the double's clock by 1 ms: the window, and a few readings.
+    EXPECT_GE(fake::Now(), 3000u);
+    EXPECT_LE(fake::Now(), 3005u);
 }
 
 // --- The thread's last error -----------------------------------------------------------------

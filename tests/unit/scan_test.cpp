@@ -143,6 +143,7 @@ const AnswerCase kAnswers[] = {
     {"BareOk", "OK", 0},
     {"Error", "\r\nERROR\r\n", 1},
     {"EchoDespiteE0", "AT\r\r\nOK\r\n", 1},
+    {"LoopBackPlug", "AT\r", 1},
     {"ZeroFirstThenText", std::string("\0\r\nOK\r\n", 7), 0},
     {"LongerThanTheBuffer", std::string(300, 'z'), 1},
     {"Nothing", std::string(), 0},
@@ -161,6 +162,35 @@ TEST_F(ScanTest, EchoAndResultOfTheFirstCommandAreDrainedAway)
     AddReply(port, "AT\r", "OK", 20, 4);
     DWORD dwError = 0;
     EXPECT_EQ(ProbeCommPort(1, &dwError), 0);
+}
+
+// On Wine (the tty queues what is written) and on USB adapters a WriteFile returns before
+// its bytes have left the line, so a transmit purge right after "ATE0V1\r" would discard
+// the command. The drain purges only the input: the modem gets every command line whole,
+// scan after scan, and is left with echo off and verbose result codes.
+TEST_F(ScanTest, EchoOffCommandReachesAModemWhoseWritesCompleteEarly)
+{
+    for (DWORD dwDelay : {0u, 20u, 300u}) {
+        fake::Reset();
+        Port &port = AddPort("COM1");
+        PaceTransmit(port);
+        AddHayesModem(port);
+        port.dwHayesDelay = dwDelay;
+        std::string strExpected;
+        for (int iScan = 1; iScan <= 50; ++iScan) {
+            port.bHayesEcho = true; // as if someone had switched it back on since
+            port.bHayesVerbose = false;
+            int nPort = 0;
+            ASSERT_EQ(TVRScanForModem(&nPort), 1) << "scan " << iScan << ", delay " << dwDelay;
+            ASSERT_EQ(nPort, 1);
+            strExpected += "ATE0V1\rAT\r";
+            ASSERT_EQ(Escape(port.strDeviceReceived), Escape(strExpected)) << "scan " << iScan << ", delay " << dwDelay;
+            ASSERT_FALSE(port.bHayesEcho) << "scan " << iScan << ", delay " << dwDelay;
+            ASSERT_TRUE(port.bHayesVerbose) << "scan " << iScan << ", delay " << dwDelay;
+        }
+        EXPECT_EQ(port.strTxDiscarded, "");
+        EXPECT_EQ(port.purges, std::vector<DWORD>(100, 0x0A));
+    }
 }
 
 TEST_F(ScanTest, ReplyReadReturnsOnlyWhatCameWithoutALongGap)
@@ -234,7 +264,8 @@ TEST_P(ProbeSequenceTest, MakesExactlyTheDialogueCalls)
     EXPECT_EQ(fake::CallsTo("CreateFileA")[0], "CreateFileA(COM1, 0xc0000000, 0, NULL, 3, 0x0, NULL)");
     EXPECT_EQ(fake::CallsTo("SetCommTimeouts")[0], "SetCommTimeouts(COM1, 500, 50, 500, 10, 1000)");
     EXPECT_EQ(fake::CallsTo("SetupComm")[0], "SetupComm(COM1, 80, 80)");
-    EXPECT_EQ(port.purges, (std::vector<DWORD>{15, 15}));
+    // PURGE_RXABORT | PURGE_RXCLEAR: input only, never the command just written.
+    EXPECT_EQ(port.purges, (std::vector<DWORD>{0x0A, 0x0A}));
     EXPECT_EQ(port.writes, (std::vector<std::string>{"ATE0V1\r", "AT\r"}));
     for (const std::string &c : fake::CallsTo("WriteFile"))
         EXPECT_NE(c.find(", NULL)"), std::string::npos) << c; // no overlapped structure
@@ -356,6 +387,27 @@ INSTANTIATE_TEST_SUITE_P(Steps, ProbeFailureTest, ::testing::ValuesIn(kFailingSt
                              return std::string(info.param.szName);
                          });
 
+// The judgment looks only at the reply buffer: a read that fails after it has delivered
+// bytes still leaves them there, and they count.
+TEST_F(ScanTest, ReplyReadThatFailsAfterDeliveringBytesStillCountsAsAnAnswer)
+{
+    Port &port = Device("COM1", "\r\nOK\r\n");
+    FailReadAfterData(port, 3, ERROR_IO_DEVICE); // two empty drain reads, then the reply read
+    int nPort = 0;
+    EXPECT_EQ(TVRScanForModem(&nPort), 1);
+    EXPECT_EQ(nPort, 1);
+    ASSERT_EQ(port.readSizes, (std::vector<DWORD>{1, 1, 128}));
+    EXPECT_EQ(port.reads.back(), "\r\nOK\r\n");
+
+    fake::Reset();
+    Port &again = Device("COM1", "\r\nOK\r\n");
+    FailReadAfterData(again, 3, ERROR_IO_DEVICE);
+    DWORD dwError = 0;
+    EXPECT_EQ(ProbeCommPort(1, &dwError), 1);
+    EXPECT_EQ(dwError, (DWORD)ERROR_IO_DEVICE);
+    EXPECT_EQ(fake::CountCalls("CloseHandle"), 1u);
+}
+
 TEST_F(ScanTest, FailingGetCommStateOnAModemPortLetsTheScanGoOn)
 {
     AddModem(AddPort("COM1"));
@@ -432,7 +484,7 @@ protected:
 TEST_F(DrainTest, SilentLineEndsAfterOneEmptyRead)
 {
     DrainCommInput(m_h);
-    EXPECT_EQ(m_port->purges, std::vector<DWORD>{15});
+    EXPECT_EQ(m_port->purges, std::vector<DWORD>{0x0A});
     EXPECT_EQ(m_port->readSizes, std::vector<DWORD>{1});
     EXPECT_EQ(fake::Now(), 550u);
 }
@@ -485,6 +537,105 @@ TEST_F(ScanTest, ChatteringDeviceEndsTheProbeClosedAndCountsAsAnswering)
     EXPECT_EQ(fake::CountCalls("CloseHandle"), 1u);
     // Two cut-off drains and a reply read that ends at its total time-out.
     EXPECT_EQ(fake::Now(), 1000u + 1000u + 6900u);
+}
+
+} // namespace
+
+namespace {
+
+// --- Worst case ----------------------------------------------------------------------
+
+// Hostile devices, each scripted against one probe that starts at dwOpen. No device can
+// hold an opened port longer than 12100 ms: two drains of at most 1000 + 550 ms, the
+// writes' time-outs 10 x 7 + 1000 and 10 x 3 + 1000 ms, and the 6900 ms reply read.
+const DWORD kProbeCeilingMs = 12100;
+
+struct HostileDevice {
+    const char *szName;
+    void (*script)(Port &port, DWORD dwOpen);
+    bool bAnswers; // whether what it sends counts as an answer
+};
+
+void PrintTo(const HostileDevice &d, std::ostream *os) { *os << d.szName; }
+
+// Bytes that keep each drain reading as long as it can: one just before the drain's
+// limit and one just inside the 550 ms that the next read waits.
+void KeepDrainBusy(Port &port, DWORD dwDrainStart)
+{
+    ArriveAt(port, dwDrainStart + 450, "ddd", 549);
+}
+
+const HostileDevice kHostileDevices[] = {
+    {"ChattersEveryMillisecond", [](Port &port, DWORD) { Chatter(port, 1); }, true},
+    {"ChattersJustUnderTheDrainGap", [](Port &port, DWORD) { Chatter(port, 549); }, true},
+    {"DribblesJustUnderTheReplyGap", [](Port &port, DWORD) { Chatter(port, 499); }, true},
+    {"StallsEveryWrite", [](Port &port, DWORD) { port.writeDefault = SendNothing(); }, false},
+    {"StallsWritesAndDribblesTheReply",
+     [](Port &port, DWORD dwOpen) {
+         port.writeDefault = SendNothing();
+         // The drains take 550 ms each, the stalled writes 1070 and 1030 ms.
+         ArriveAt(port, dwOpen + 550 + 1070 + 550 + 1030 + 499, std::string(20, 'r'), 499);
+     },
+     true},
+    {"LongestDrainsStalledWritesSilentReply",
+     [](Port &port, DWORD dwOpen) {
+         port.writeDefault = SendNothing();
+         KeepDrainBusy(port, dwOpen);                      // the first drain ends at 1548 ms
+         KeepDrainBusy(port, dwOpen + 1548 + 1070);        // the second at 1548 ms of its own
+     },
+     false},
+    {"LongestDrainsStalledWritesDribbledReply",
+     [](Port &port, DWORD dwOpen) {
+         port.writeDefault = SendNothing();
+         KeepDrainBusy(port, dwOpen);
+         KeepDrainBusy(port, dwOpen + 1548 + 1070);
+         ArriveAt(port, dwOpen + 2 * (1548 + 1070) - 40 + 499, std::string(20, 'r'), 499);
+     },
+     true},
+};
+
+class HostileScanTest : public ScanTest, public ::testing::WithParamInterface<HostileDevice> {};
+
+TEST_P(HostileScanTest, OneOpenedPortEndsWithinItsCeilingAndIsClosed)
+{
+    Port &port = AddPort("COM1");
+    GetParam().script(port, 0);
+    DWORD dwError = 0;
+    EXPECT_EQ(ProbeCommPort(1, &dwError), GetParam().bAnswers ? 1 : 0);
+    EXPECT_LE(fake::Now(), kProbeCeilingMs);
+    EXPECT_EQ(fake::CountCalls("CloseHandle"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, HostileScanTest, ::testing::ValuesIn(kHostileDevices),
+                         [](const ::testing::TestParamInfo<HostileDevice> &info) {
+                             return std::string(info.param.szName);
+                         });
+
+TEST_F(ScanTest, WorstPlacedDeviceComesWithinMillisecondsOfTheCeiling)
+{
+    Port &port = AddPort("COM1");
+    kHostileDevices[6].script(port, 0);
+    DWORD dwError = 0;
+    ASSERT_EQ(ProbeCommPort(1, &dwError), 1);
+    EXPECT_GE(fake::Now(), kProbeCeilingMs - 10);
+    EXPECT_LE(fake::Now(), kProbeCeilingMs);
+}
+
+// Four silent ports, each as slow as a port can be: the scan ends within 4 x 12100 ms.
+TEST_F(ScanTest, FourOfTheSlowestSilentPortsEndWithinTheScanCeiling)
+{
+    DWORD dwOpen = 0;
+    for (const char *szPort : {"COM1", "COM2", "COM3", "COM4"}) {
+        Port &port = AddPort(szPort);
+        kHostileDevices[5].script(port, dwOpen);
+        dwOpen += 2 * (1548 + 1070) - 40 + 6900; // where the next probe will begin
+    }
+    int nPort = 77;
+    EXPECT_EQ(TVRScanForModem(&nPort), 0);
+    EXPECT_EQ(nPort, 0);
+    EXPECT_LE(fake::Now(), 4 * kProbeCeilingMs);
+    EXPECT_GE(fake::Now(), 4 * kProbeCeilingMs - 40);
+    EXPECT_EQ(fake::CountCalls("CloseHandle"), 4u);
 }
 
 } // namespace

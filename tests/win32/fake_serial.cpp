@@ -114,25 +114,120 @@ DWORD WriteTimeout(const Port &port, DWORD cb)
     return ms > 0x7fffffffu ? 0x7fffffffu : static_cast<DWORD>(ms);
 }
 
-void OnSent(Port &port, const std::string &strSent)
+// The Hayes modem's answer to one command line (without its carriage return): OK or
+// ERROR in the form the settings ask for, the settings changed only by an OK line.
+std::string HayesAnswer(Port &port, const std::string &strLine)
 {
-    port.strWrittenSinceOpen += strSent;
+    size_t at = std::string::npos;
+    for (size_t i = 0; i + 1 < strLine.size(); ++i)
+        if ((strLine[i] == 'A' || strLine[i] == 'a') && (strLine[i + 1] == 'T' || strLine[i + 1] == 't')) {
+            at = i;
+            break;
+        }
+    if (at == std::string::npos)
+        return std::string();
+    bool bEcho = port.bHayesEcho, bVerbose = port.bHayesVerbose, bOk = true;
+    for (size_t i = at + 2; i < strLine.size() && bOk; ++i) {
+        char ch = strLine[i];
+        if (ch == ' ')
+            continue;
+        bool bOn = false;
+        if (i + 1 < strLine.size() && (strLine[i + 1] == '0' || strLine[i + 1] == '1'))
+            bOn = strLine[++i] == '1';
+        if (ch == 'E' || ch == 'e')
+            bEcho = bOn;
+        else if (ch == 'V' || ch == 'v')
+            bVerbose = bOn;
+        else
+            bOk = false;
+    }
+    if (bOk) {
+        port.bHayesEcho = bEcho;
+        port.bHayesVerbose = bVerbose;
+    }
+    if (port.bHayesVerbose)
+        return bOk ? "\r\nOK\r\n" : "\r\nERROR\r\n";
+    return bOk ? "0\r" : "4\r";
+}
+
+// The device receives bytes at dwAt: its reply rules and its Hayes modem see them.
+void DeviceReceives(Port &port, const std::string &strBytes, DWORD dwAt)
+{
+    port.strWrittenSinceOpen += strBytes;
+    port.strDeviceReceived += strBytes;
     const std::string &w = port.strWrittenSinceOpen;
     for (const ReplyRule &r : port.replies) {
         if (w.size() >= r.strTrigger.size() &&
             w.compare(w.size() - r.strTrigger.size(), r.strTrigger.size(), r.strTrigger) == 0)
-            ArriveAt(port, fake::Now() + r.dwDelay, r.strReply, r.dwGap);
+            ArriveAt(port, dwAt + r.dwDelay, r.strReply, r.dwGap);
     }
+    if (!port.bHayes)
+        return;
+    for (char ch : strBytes) {
+        if (port.bHayesEcho)
+            ArriveAt(port, dwAt, std::string(1, ch));
+        if (ch != '\r') {
+            port.strHayesLine += ch;
+            continue;
+        }
+        std::string strAnswer = HayesAnswer(port, port.strHayesLine);
+        port.strHayesLine.clear();
+        ArriveAt(port, dwAt + port.dwHayesDelay, strAnswer, port.dwHayesGap);
+    }
+}
+
+// Line time of one byte at the port's current settings, in nanoseconds: a start bit,
+// the data bits, a parity bit unless there is none, and the stop bits.
+uint64_t ByteLineNs(const Port &port)
+{
+    const DCB &dcb = port.dcbCurrent;
+    if (dcb.BaudRate == 0)
+        Die("paced transmit at 0 bit/s");
+    uint64_t halfBits = 2u * (1u + dcb.ByteSize + (dcb.Parity != NOPARITY ? 1u : 0u));
+    halfBits += dcb.StopBits == ONESTOPBIT ? 2u : dcb.StopBits == ONE5STOPBITS ? 3u : 4u;
+    return halfBits * 500000000u / dcb.BaudRate;
+}
+
+// Queues bytes on a paced transmit side; each leaves after the ones before it.
+void QueueForLine(Port &port, const std::string &strBytes)
+{
+    if (port.txQueue.empty()) {
+        port.dwTxBurstStart = fake::Now();
+        port.qwTxBurstNs = 0;
+    }
+    for (char ch : strBytes) {
+        port.qwTxBurstNs += ByteLineNs(port);
+        DWORD dwLeft = port.dwTxBurstStart + static_cast<DWORD>((port.qwTxBurstNs + 999999u) / 1000000u);
+        port.txQueue.push_back(std::make_pair(dwLeft, ch));
+    }
+}
+
+// The next queued byte leaves the line and reaches the device.
+void SendFrontByte(Port &port)
+{
+    std::pair<DWORD, char> e = port.txQueue.front();
+    port.txQueue.erase(port.txQueue.begin());
+    DeviceReceives(port, std::string(1, e.second), e.first);
+}
+
+// Every queued byte that has left the line by dwUpTo reaches the device.
+void SendLeftBy(Port &port, DWORD dwUpTo)
+{
+    while (!port.txQueue.empty() && !Before(dwUpTo, port.txQueue.front().first))
+        SendFrontByte(port);
 }
 
 std::string Num(DWORD dw) { return std::to_string(dw); }
 
 } // namespace
 
-WriteStep AcceptAll() { return WriteStep{WriteStep::kAcceptAll, 0, 0}; }
-WriteStep AcceptSome(DWORD cbCount) { return WriteStep{WriteStep::kAcceptSome, cbCount, 0}; }
-WriteStep FailWrite(DWORD dwError, DWORD cbWritten) { return WriteStep{WriteStep::kFail, cbWritten, dwError}; }
-WriteStep SendNothing() { return WriteStep{WriteStep::kSendNothing, 0, 0}; }
+WriteStep AcceptAll() { return WriteStep{WriteStep::kAcceptAll, 0, 0, 0}; }
+WriteStep AcceptSome(DWORD cbCount) { return WriteStep{WriteStep::kAcceptSome, cbCount, 0, 0}; }
+WriteStep FailWrite(DWORD dwError, DWORD cbWritten, DWORD dwAfterMs)
+{
+    return WriteStep{WriteStep::kFail, cbWritten, dwError, dwAfterMs};
+}
+WriteStep SendNothing() { return WriteStep{WriteStep::kSendNothing, 0, 0, 0}; }
 
 DCB DistinctiveDcb()
 {
@@ -216,6 +311,30 @@ void AddModem(Port &port)
     AddReply(port, "AT\r", "\r\nOK\r\n", 20, 4);
 }
 
+void AddHayesModem(Port &port)
+{
+    port.bHayes = true;
+    port.bHayesEcho = true;
+    port.bHayesVerbose = false;
+    port.strHayesLine.clear();
+}
+
+void PaceTransmit(Port &port) { port.bPacedTransmit = true; }
+
+size_t PendingOutput(const Port &port)
+{
+    size_t n = 0;
+    for (const auto &e : port.txQueue)
+        if (!HasArrived(e.first))
+            ++n;
+    return n;
+}
+
+void FailReadAfterData(Port &port, size_t nth, DWORD dwError)
+{
+    port.readFailuresAfterData.push_back(std::make_pair(nth, dwError));
+}
+
 size_t PendingInput(const Port &port)
 {
     size_t n = 0;
@@ -294,6 +413,11 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
     if (fake::TakeFailure("CloseHandle"))
         return FALSE;
     if (Port *pPort = PortOf(hObject)) {
+        // What has left the line by now reached the device; the rest never will.
+        SendLeftBy(*pPort, fake::Now());
+        for (const auto &e : pPort->txQueue)
+            pPort->strTxDiscarded += e.second;
+        pPort->txQueue.clear();
         pPort->hOpen = nullptr;
         St().openPorts.erase(hObject);
     }
@@ -381,6 +505,13 @@ BOOL WINAPI PurgeComm(HANDLE hFile, DWORD dwFlags)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    SendLeftBy(*pPort, fake::Now());
+    if (dwFlags & (PURGE_TXABORT | PURGE_TXCLEAR)) {
+        // The bytes still queued are never sent.
+        for (const auto &e : pPort->txQueue)
+            pPort->strTxDiscarded += e.second;
+        pPort->txQueue.clear();
+    }
     if (dwFlags & PURGE_RXCLEAR) {
         Port &port = *pPort;
         // What has arrived is discarded; what is still on its way comes later.
@@ -396,13 +527,17 @@ BOOL WINAPI PurgeComm(HANDLE hFile, DWORD dwFlags)
 BOOL WINAPI ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat)
 {
     fake::RecordCall("ClearCommError(" + NameOf(hFile) + ")");
-    if (fake::TakeFailure("ClearCommError"))
-        return FALSE;
     Port *pPort = PortOf(hFile);
+    if (fake::TakeFailure("ClearCommError")) {
+        if (pPort && pPort->dwErrorsLeftOnFailure != 0 && lpErrors)
+            *lpErrors = pPort->dwErrorsLeftOnFailure;
+        return FALSE;
+    }
     if (!pPort) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    SendLeftBy(*pPort, fake::Now());
     DWORD dwErrors = 0;
     if (pPort->nextCommError < pPort->commErrors.size())
         dwErrors = pPort->commErrors[pPort->nextCommError++];
@@ -411,6 +546,7 @@ BOOL WINAPI ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat)
     if (lpStat) {
         memset(lpStat, 0, sizeof *lpStat);
         lpStat->cbInQue = static_cast<DWORD>(PendingInput(*pPort));
+        lpStat->cbOutQue = static_cast<DWORD>(pPort->txQueue.size());
     }
     return TRUE;
 }
@@ -423,8 +559,10 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     if (lpNumberOfBytesRead)
         *lpNumberOfBytesRead = 0;
     Port *pPort = PortOf(hFile);
-    if (pPort)
+    if (pPort) {
         pPort->readSizes.push_back(nNumberOfBytesToRead);
+        ++pPort->nReads;
+    }
     if (fake::TakeFailure("ReadFile"))
         return FALSE;
     if (!pPort) {
@@ -440,6 +578,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     char *pb = static_cast<char *>(lpBuffer);
     DWORD cbGot = 0;
     const DWORD dwStart = fake::Now();
+    SendLeftBy(port, dwStart);
 
     if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
         t.ReadTotalTimeoutConstant == 0) {
@@ -467,6 +606,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         uint64_t last = 0; // offset of the last byte taken
         while (cbGot < nNumberOfBytesToRead) {
             if (bFirstByteEnds && cbGot > 0) {
+                SendLeftBy(port, fake::Now());
                 DWORD dwAt;
                 if (!NextArrival(port, &dwAt) || !HasArrived(dwAt))
                     break;
@@ -484,6 +624,23 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
                 if (!bLimit || intervalEnd < limit)
                     limit = intervalEnd;
                 bLimit = true;
+            }
+            // Bytes still leaving the line reach the device while the read waits, and may
+            // draw a reply that the read then sees: each leaves at its own moment, up to
+            // the next byte to arrive or the read's limit.
+            while (!port.txQueue.empty()) {
+                DWORD dwLeft = port.txQueue.front().first;
+                uint64_t left = Before(dwLeft, dwStart) ? 0 : dwLeft - dwStart;
+                DWORD dwNext;
+                if (NextArrival(port, &dwNext)) {
+                    DWORD dwNow = fake::Now();
+                    uint64_t next = (Before(dwNext, dwNow) ? dwNow : dwNext) - dwStart;
+                    if (next < left)
+                        break;
+                }
+                if (bLimit && left > limit)
+                    break;
+                SendFrontByte(port);
             }
             DWORD dwAt;
             bool bHas = NextArrival(port, &dwAt);
@@ -506,6 +663,12 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     }
     *lpNumberOfBytesRead = cbGot;
     port.reads.push_back(std::string(pb, cbGot));
+    for (const auto &f : port.readFailuresAfterData) {
+        if (f.first == port.nReads) {
+            SetLastError(f.second);
+            return FALSE;
+        }
+    }
     return TRUE;
 }
 
@@ -532,6 +695,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         return FALSE;
     }
     Port &port = *pPort;
+    SendLeftBy(port, fake::Now());
     if (nNumberOfBytesToWrite == 0 || !lpBuffer || !lpNumberOfBytesWritten) {
         port.sent.push_back("");
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -551,6 +715,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         break;
     case WriteStep::kFail:
         cbSent = std::min(step.cbCount, nNumberOfBytesToWrite);
+        fake::Advance(step.dwMs);
         SetLastError(step.dwError);
         bOk = FALSE;
         break;
@@ -562,8 +727,12 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     *lpNumberOfBytesWritten = cbSent;
     std::string strSent = strOffered.substr(0, cbSent);
     port.sent.push_back(strSent);
-    if (!strSent.empty())
-        OnSent(port, strSent);
+    if (!strSent.empty()) {
+        if (port.bPacedTransmit)
+            QueueForLine(port, strSent);
+        else
+            DeviceReceives(port, strSent, fake::Now());
+    }
     return bOk;
 }
 

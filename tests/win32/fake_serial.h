@@ -9,7 +9,11 @@
 //     (fake::Now), scheduled up front, by reply rules when the host writes a trigger,
 //     or by a chatter generator (one byte every k ms, without end);
 //   - a write behaviour, one step per WriteFile call, then the default (accept all);
-//   - the error words that successive ClearCommError calls report (then 0).
+//   - the error words that successive ClearCommError calls report (then 0);
+//   - optionally a paced transmit side: WriteFile returns as soon as its bytes are
+//     queued, and they leave at the line's speed, as on Wine (the tty queues them) and
+//     on USB adapters (writes complete early); a transmit purge discards what is left;
+//   - optionally a Hayes modem that keeps its echo (E) and result-code (V) settings.
 // Everything the production code gives the port is recorded on it.
 //
 // ReadFile follows the documented COMMTIMEOUTS rules on the virtual clock and moves the
@@ -31,17 +35,19 @@ struct WriteStep {
     enum Kind {
         kAcceptAll,   // every byte is sent at once
         kAcceptSome,  // at most cbCount bytes are sent; the call ends at its write time-out
-        kFail,        // fails with dwError after sending cbCount bytes (reported as written)
+        kFail,        // fails with dwError after sending cbCount bytes (reported as written),
+                      // dwMs after the call began (a write aborted by a line error)
         kSendNothing, // succeeds with 0 bytes after its write time-out
     };
     Kind kind;
     DWORD cbCount;
     DWORD dwError;
+    DWORD dwMs;
 };
 
 WriteStep AcceptAll();
 WriteStep AcceptSome(DWORD cbCount);
-WriteStep FailWrite(DWORD dwError, DWORD cbWritten = 0);
+WriteStep FailWrite(DWORD dwError, DWORD cbWritten = 0, DWORD dwAfterMs = 0);
 WriteStep SendNothing();
 
 // "After the host has written szTrigger, szReply starts to arrive dwDelay ms later,
@@ -67,12 +73,31 @@ struct Port {
     WriteStep writeDefault = AcceptAll();
     std::vector<DWORD> commErrors;
     size_t nextCommError = 0;
+    // What a failing ClearCommError leaves in the caller's error word: the function
+    // documents no output on failure, so a caller must not read it. 0: left untouched.
+    DWORD dwErrorsLeftOnFailure = 0;
+    // ReadFile calls on this port (counted from 1 since the port was described) that
+    // deliver what they read and then fail with the error: (n, error).
+    std::vector<std::pair<size_t, DWORD>> readFailuresAfterData;
+    // Paced transmit side (see PaceTransmit).
+    bool bPacedTransmit = false;
+    // Hayes modem (see AddHayesModem).
+    bool bHayes = false;
+    bool bHayesEcho = true;     // E1: every byte received is sent back
+    bool bHayesVerbose = false; // V1: "\r\nOK\r\n"; V0: "0\r"
+    DWORD dwHayesDelay = 20;    // from the carriage return to the first byte of the answer
+    DWORD dwHayesGap = 5;       // between the bytes of an answer (about 2400 bit/s)
 
     // Live state
     HANDLE hOpen = nullptr;
     COMMTIMEOUTS timeouts = {0, 0, 0, 0, 0};
     std::vector<std::pair<DWORD, char>> input; // (arrival time, byte), in arrival order
-    std::string strWrittenSinceOpen;
+    std::string strWrittenSinceOpen;           // what reached the device since the open
+    std::vector<std::pair<DWORD, char>> txQueue; // (moment it has left the line, byte)
+    DWORD dwTxBurstStart = 0;                   // when the line began sending the queue
+    uint64_t qwTxBurstNs = 0;                   // line time of the queue's bytes so far
+    std::string strHayesLine;                   // the command line the modem is receiving
+    size_t nReads = 0;
 
     // Record
     int nOpens = 0;
@@ -84,6 +109,9 @@ struct Port {
     std::vector<std::string> sent;        // the bytes each WriteFile call actually sent
     std::vector<DWORD> readSizes;         // the count asked of each ReadFile call
     std::vector<std::string> reads;       // the bytes each ReadFile call delivered
+    std::string strDeviceReceived;        // every byte that reached the device, in order
+    std::string strTxDiscarded;           // queued bytes that never left: purged, or
+                                          // still queued when the handle was closed
 };
 
 // A DCB with every field set to a distinctive non-zero value, so that a field the code
@@ -107,6 +135,27 @@ void Chatter(Port &port, DWORD dwEvery, char ch = 'x');
 // A Hayes modem: answers "ATE0V1\r" (with echo, as a modem whose echo is still on
 // would) and "AT\r" with "\r\nOK\r\n".
 void AddModem(Port &port);
+// A Hayes modem with a memory: it starts with echo on (E1) and numeric result codes
+// (V0) and keeps what each command line sets. Every byte it receives is echoed while E1
+// holds. A line that ends in a carriage return is carried out from its first "AT" (a
+// line without one gets no answer): E and V, each with an optional 0 or 1, change the
+// settings, and the answer is OK ("\r\nOK\r\n", or "0\r" under V0). Any other character
+// makes the line an ERROR ("\r\nERROR\r\n" or "4\r") that changes nothing.
+void AddHayesModem(Port &port);
+
+// Paces the port's transmit side: each WriteFile queues the bytes it sends and returns
+// at once; the bytes leave one by one at the line speed of the port's DCB (start bit,
+// data bits, parity bit, stop bits; at 2400 bit/s 8N1 a byte takes 4.17 ms), and the
+// device receives each byte (reply rules, the Hayes modem) only once it has left.
+// PurgeComm with PURGE_TXABORT or PURGE_TXCLEAR discards the bytes still queued, as
+// Wine does for either flag (it flushes the tty's output queue).
+void PaceTransmit(Port &port);
+
+// Bytes queued on a paced port that have not yet left the line.
+size_t PendingOutput(const Port &port);
+
+// The nth ReadFile call on the port (from 1) delivers its bytes, then fails with dwError.
+void FailReadAfterData(Port &port, size_t nth, DWORD dwError);
 
 // Bytes that have arrived on the port by now and wait to be read.
 size_t PendingInput(const Port &port);
