@@ -25,6 +25,21 @@ tel_calls() { grep -c -E "$1" "$tel_stage/tapi-calls.log" 2>/dev/null || true; }
 modem() { echo "device 0 0 1 16 0 0 $1 0 $2"; }
 voice_line="device 0 0 1 0 0 0 - 0 0"
 
+# The width of a HANDLE in the build of the staged telvarid.dll: 8 for a PE32+ file,
+# 4 for a PE32 one (the optional header's magic, 0x20b or 0x10b, follows the 4-byte
+# "PE\0\0" signature and the 20-byte file header, at the offset stored at 0x3c).
+tel_handle_size() {
+    local pe magic
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    magic=$(od -An -tx2 -j$((pe + 24)) -N2 "$1" | tr -d ' ')
+    case $magic in
+    020b) echo 8 ;;
+    010b) echo 4 ;;
+    *) echo "unknown($magic)" ;;
+    esac
+}
+tel_hs=$(tel_handle_size "$tel_stage/telvarid.dll")
+
 # Every line the library opened was closed, and the registration ended with lineShutdown
 # (with no line open) once per lineInitialize that succeeded.
 tel_expect_tidy() {
@@ -42,6 +57,27 @@ tvr_expect_eq "capabilities buffer" 1 "$(tel_calls '^lineGetDevCaps dev=0 versio
 tvr_expect_eq "line opened" 1 "$(tel_calls '^lineOpen dev=0 version=0x10003 privileges=0x1 media=0x10$')"
 tvr_expect_eq "port query" 1 "$(tel_calls '^lineGetID line=0x100 address=0 call=0 select=1 total=104 class=comm/datamodem$')"
 tvr_expect_eq "config query" 1 "$(tel_calls '^lineGetDevConfig dev=0 total=136 class=comm/datamodem$')"
+tel_expect_tidy 1
+
+tvr_case "the port name follows a port handle as wide as the build's HANDLE ($tel_hs bytes)"
+tel_scenario "$(modem COM3 9600)"
+tel_modem
+tvr_expect_line "result=2 name=COM3 tail=intact"
+# The double is built like the library, so the handle it wrote shows the width that the
+# library must skip; string_size is the handle, "COM3" and its zero.
+echo "double: $(grep -m1 '^lineGetID wrote' "$tel_stage/tapi-calls.log")"
+tvr_expect_eq "handle width the double wrote" 1 \
+    "$(tel_calls "^lineGetID wrote handle_size=$tel_hs string_size=$((tel_hs + 5)) port=COM3\$")"
+
+tvr_case "the longest port name that fits after the handle ($((80 - tel_hs - 1)) characters) comes through whole"
+tel_longest=$(printf 'N%.0s' $(seq 1 $((80 - tel_hs - 1))))
+tel_scenario "$(modem "$tel_longest" 9600)"
+tel_modem
+tvr_expect_line "result=2 name=$tel_longest tail=intact"
+tel_scenario "$(modem "${tel_longest}X" 9600)"
+tel_modem
+tvr_expect_line "result=2 name=(untouched)"
+tvr_expect_eq "identifier too long for the block" 1 "$(tel_calls '^lineGetID wrote no identifier: needed=105$')"
 tel_expect_tidy 1
 
 tvr_case "one data modem at 9599 bit/s: 1"

@@ -1,6 +1,9 @@
 // A TAPI32.dll for the Wine suites: a telephony service whose line devices come from a
 // scenario file beside the DLL, tapi-scenario.txt, read at each lineInitialize, and
-// which appends every call it receives to tapi-calls.log beside it.
+// which appends every call it receives to tapi-calls.log beside it. Built for x86 and
+// for x86-64 like the library: the port handle that leads the "comm/datamodem"
+// identifier is a HANDLE of this build (4 or 8 bytes), and the log says which width it
+// wrote.
 //
 // Scenario lines (numbers in C notation, results as 32-bit values, '#' starts a comment):
 //   init RESULT [nocount]   lineInitialize's result; nocount leaves handle and count unwritten
@@ -19,9 +22,9 @@ typedef DWORD HLINEAPP;
 typedef DWORD HLINE;
 typedef void(CALLBACK *LINECALLBACK)(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR);
 
-static const LONG kBadDeviceId = (LONG)0x80000022;   // LINEERR_BADDEVICEID
+static const LONG kBadDeviceId = (LONG)0x80000002;   // LINEERR_BADDEVICEID
 static const LONG kBadLine = (LONG)0x8000002B;       // LINEERR_INVALLINEHANDLE
-static const LONG kUninitialized = (LONG)0x80000040; // LINEERR_UNINITIALIZED
+static const LONG kUninitialized = (LONG)0x80000050; // LINEERR_UNINITIALIZED
 static const HLINEAPP kLineApp = 0x7A71;              // the one registration handed out
 static const DWORD kLineBase = 0x100;                 // line handle = base + device ID
 static const int kMaxDevices = 4096;
@@ -238,16 +241,23 @@ LONG WINAPI lineGetID(HLINE hLine, DWORD dwAddressID, DWORD hCall, DWORD dwSelec
     FakeDevice *d = Device(dwDeviceID);
     if (d->lGetID < 0)
         return d->lGetID;
-    DWORD cbString = 4 + (DWORD)strlen(d->szPort) + 1;
+    // The identifier: a HANDLE, null since the line is asked about and not a call, then
+    // the port name and its zero.
+    const DWORD cbHandle = (DWORD)sizeof(HANDLE);
+    DWORD cbString = cbHandle + (DWORD)strlen(d->szPort) + 1;
     Put(p, cb, 4, 24 + cbString);
     if (24 + cbString <= cb) {
         Put(p, cb, 8, 24 + cbString);
         Put(p, cb, 12, 4); // STRINGFORMAT_BINARY
         Put(p, cb, 16, cbString);
         Put(p, cb, 20, 24);
-        Put(p, cb, 24, 0); // no port handle: the line is asked about, not a call
-        memcpy(p + 28, d->szPort, strlen(d->szPort) + 1);
+        HANDLE hPort = NULL;
+        memcpy(p + 24, &hPort, cbHandle);
+        memcpy(p + 24 + cbHandle, d->szPort, strlen(d->szPort) + 1);
+        Log("lineGetID wrote handle_size=%lu string_size=%lu port=%s", (unsigned long)cbHandle,
+            (unsigned long)cbString, d->szPort);
     } else {
+        Log("lineGetID wrote no identifier: needed=%lu", (unsigned long)(24 + cbString));
         Put(p, cb, 8, 24);
         Put(p, cb, 16, 0);
         Put(p, cb, 20, 0);
