@@ -62,9 +62,9 @@ tvr_emu 1 chatter --interval "$ser_chatter_interval_ms"
 ser_scan "chattering COM1 (a byte every ${ser_chatter_interval_ms} ms)" \
     $((2 * ser_drain_bound_ms + 128 * ser_chatter_interval_ms))
 
-# How often the drain's purge, right after the "ATE0V1" write, discards that line on a
-# pty before the emulator has read it (Wine's WriteFile returns once the bytes are in
-# the tty's queue, and PURGE_TXCLEAR flushes that queue).
+# How often "ATE0V1" fails to reach the emulator whole. Wine's WriteFile returns once the
+# bytes are in the tty's queue, and the drain right after the write purges only the
+# input, so the figure should be 0; a purge of the output side would flush the line.
 ser_lost=0
 ser_loss_runs=10
 for ((ser_i = 0; ser_i < ser_loss_runs; ser_i++)); do
@@ -74,7 +74,7 @@ for ((ser_i = 0; ser_i < ser_loss_runs; ser_i++)); do
     [[ $(tvr_emu_lines 1 | head -1) == 'ATE0V1\r' ]] || ser_lost=$((ser_lost + 1))
     ser_reset
 done
-printf '%-46s %d of %d scans\n' "ATE0V1 discarded by the purge after it" "$ser_lost" "$ser_loss_runs"
+printf '%-46s %d of %d scans\n' "ATE0V1 lost before the emulator read it" "$ser_lost" "$ser_loss_runs"
 
 # Our prefix's wineserver, found by the folder it works in, ".../server-DEV-INODE" of
 # the prefix (other prefixes on the machine have servers of their own).

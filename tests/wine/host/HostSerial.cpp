@@ -1,11 +1,12 @@
 // "scan" and "check": drive the two serial exports once and print what they returned
 // and how long they took, for the suites in tests/wine.
 //
-//   scan                          result=R port=N ms=T
+//   scan [COUNT]                  result=R port=N ms=T, one line per scan
 //   check PORT BAUD FLAG [CMD]    result=R ms=T
 //
-// scan pre-fills the port integer with a sentinel, so that a result that leaves it
-// unwritten shows. check passes a null command when CMD is left out; CMD "@N" stands
+// scan runs the scan COUNT times in a row (1 when left out) in one process, as a setup
+// program that scans again would; before each scan it pre-fills the port integer with a
+// sentinel, so that a result that leaves it unwritten shows. check passes a null command when CMD is left out; CMD "@N" stands
 // for a command of N characters ("AT" followed by zeros), longer than a shell line
 // would comfortably carry.
 #include <stdio.h>
@@ -16,15 +17,26 @@
 
 static const int kPortSentinel = 12345;  // a value the scan never writes
 static const size_t kMaxMadeCommand = 4096;  // longest "@N" command the host builds
+static const long kMaxScans = 1000;          // a silent machine's scan is instant: stay sane
 
-static int RunScan(const TelvaridApi *pApi, int, char **)
+static int RunScan(const TelvaridApi *pApi, int argc, char **argv)
 {
-    int nPort = kPortSentinel;
-    LARGE_INTEGER start;
-    QueryPerformanceCounter(&start);
-    int nResult = pApi->pfnScanForModem(&nPort);
-    double ms = HostElapsedMs(&start);
-    printf("result=%d port=%d ms=%.1f\n", nResult, nPort, ms);
+    long nScans = 1;
+    if (argc == 1)
+        nScans = strtol(argv[0], nullptr, 10);
+    if (argc > 1 || nScans < 1 || nScans > kMaxScans) {
+        fprintf(stderr, "usage: tvrhost scan [COUNT], COUNT 1 to %ld\n", kMaxScans);
+        return 2;
+    }
+    for (long i = 0; i < nScans; ++i) {
+        int nPort = kPortSentinel;
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        int nResult = pApi->pfnScanForModem(&nPort);
+        double ms = HostElapsedMs(&start);
+        printf("result=%d port=%d ms=%.1f\n", nResult, nPort, ms);
+        fflush(stdout);
+    }
     return 0;
 }
 
