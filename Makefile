@@ -1,8 +1,12 @@
 # Front door over the CMake presets. BUILD may be set to build elsewhere.
 #   make dll    build/dll/telvarid.dll (PE32) and build/dll64/telvarid.dll (PE32+), each
 #               with its import library, tvrprobe.exe, the Wine test host, the telephony double
-#   make test   unit tests (host, ASan + UBSan), the static checks of both DLLs and the
-#               integration suites under Wine, for every build this kernel can run
+#   make dist   build/dist/telvarid-<version>.zip: both DLLs with their import libraries
+#               (MinGW and MSVC) and tvrprobe.exe, the header, the .def, LICENSE, README.txt
+#               and the examples, for installer authors
+#   make test   unit tests (host, ASan + UBSan), the static checks of both DLLs and of the
+#               release archive, and the integration suites under Wine, for every build
+#               this kernel can run
 #   make demo   builds everything and runs tvrprobe against an emulated modem on COM3
 #   make soak   long use under Wine: 10,000-call blocks, handles/objects/memory before and after
 #   make fuzz   each libFuzzer harness for FUZZ_SECONDS (default 60), with its figures
@@ -17,7 +21,7 @@ RIG := env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR_HOS
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all dll dll32 dll64 host fuzzbuild test unit demo bench fuzz soak clean
+.PHONY: all dll dll32 dll64 host fuzzbuild dist test unit demo bench fuzz soak clean
 
 all: dll host
 
@@ -36,8 +40,15 @@ dll64:
 host:
 	@tools/setup-machine.sh unit
 	@cmake --preset host -B $(ABS_BUILD)/host -DTVR_DLL_DIR=$(ABS_BUILD)/dll \
-		-DTVR_DLL64_DIR=$(ABS_BUILD)/dll64 -DTVR_RIG_DIR=$(ABS_BUILD)/rig >/dev/null
+		-DTVR_DLL64_DIR=$(ABS_BUILD)/dll64 -DTVR_RIG_DIR=$(ABS_BUILD)/rig \
+		-DTVR_DIST_DIR=$(ABS_BUILD)/dist >/dev/null
 	@cmake --build $(ABS_BUILD)/host -j $(JOBS)
+
+# The release archive, from both DLL builds (the version is project()'s, in CMakeLists.txt).
+dist: dll
+	@tools/setup-machine.sh dist
+	@cmake -DTVR_DLL_DIR=$(ABS_BUILD)/dll -DTVR_DLL64_DIR=$(ABS_BUILD)/dll64 \
+		-DTVR_DIST_DIR=$(ABS_BUILD)/dist -P cmake/dist.cmake
 
 fuzzbuild:
 	@tools/setup-machine.sh fuzz
@@ -49,8 +60,8 @@ unit: host
 
 # Says first which builds this kernel can run, and why not the other: the Wine tests of
 # a build it cannot run are listed by CTest as skipped, never as passed.
-test: dll host fuzzbuild
-	@tools/setup-machine.sh wine
+test: dll host fuzzbuild dist
+	@tools/setup-machine.sh wine dist
 	@$(RIG) arches >/dev/null
 	@ctest --test-dir $(ABS_BUILD)/fuzz --output-on-failure
 	@ctest --test-dir $(ABS_BUILD)/host --output-on-failure

@@ -80,3 +80,21 @@ target_compile_definitions(tvr_pecheck PRIVATE TVR_DLL32_PATH="${TVR_DLL_DIR}/te
   TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll")
 target_link_libraries(tvr_pecheck PRIVATE GTest::gtest GTest::gtest_main)
 gtest_discover_tests(tvr_pecheck TEST_PREFIX "static." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS static)
+
+# The release archive of make dist, checked as a file without Wine (tests/dist): exactly
+# the files it should hold, each the build's or the source's, the import libraries, and
+# a program linked as Microsoft's tools link one. Plus the pure pieces of tvrprobe's
+# report, natively.
+set(TVR_DIST_DIR "${CMAKE_SOURCE_DIR}/build/dist" CACHE PATH "folder of the release archive (make dist)")
+set(TVR_DIST_ZIP ${TVR_DIST_DIR}/telvarid-${PROJECT_VERSION}.zip)
+foreach(check listing contents importlib msvclink)
+  add_test(NAME static.dist.${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-archive.sh ${check}
+    ${TVR_DIST_ZIP} ${PROJECT_VERSION} ${TVR_DLL_DIR} ${TVR_DLL64_DIR})
+  set_tests_properties(static.dist.${check} PROPERTIES LABELS static SKIP_RETURN_CODE 77)
+endforeach()
+add_executable(tvr_report_test ${CMAKE_SOURCE_DIR}/tests/dist/report_text_test.cpp)
+target_include_directories(tvr_report_test PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(tvr_report_test PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)
+target_link_options(tvr_report_test PRIVATE ${TVR_SANITIZERS})
+target_link_libraries(tvr_report_test PRIVATE GTest::gtest GTest::gtest_main)
+gtest_discover_tests(tvr_report_test TEST_PREFIX "report." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)

@@ -3,10 +3,12 @@
 //
 //   tvrprobe                 the same as "tvrprobe scan"
 //   tvrprobe help            lists the verbs
+//   tvrprobe --version       its own version and that of the telvarid.dll beside it
 //   tvrprobe VERB [ARGS...]
 #include <stdio.h>
 #include <string.h>
 
+#include "VersionText.h"
 #include "Verbs.h"
 
 static const ProbeVerb *g_pVerbs = nullptr;
@@ -23,14 +25,34 @@ void RegisterProbeVerb(ProbeVerb *pVerb)
 
 static void PrintUsage(void)
 {
-    printf("usage: tvrprobe [VERB [ARGS...]]   (no verb: scan)\n\n");
+    printf("usage: tvrprobe [VERB [ARGS...]]   (no verb: scan)\n");
+    printf("       tvrprobe --version\n\n");
     for (const ProbeVerb *pVerb = g_pVerbs; pVerb; pVerb = pVerb->pNext)
         printf("  tvrprobe %s %s\n      %s\n", pVerb->pszName, pVerb->pszUsage, pVerb->pszSummary);
+}
+
+// Answers without loading the DLL, so that it also works when the DLL is missing or
+// damaged: that is when someone asks.
+static int PrintVersion(void)
+{
+    printf("tvrprobe %s (%s)\n", TVR_VERSION_TEXT, ProbeBitness());
+    char szPath[MAX_PATH];
+    char szVersion[64];
+    TelvaridBesideProgram(szPath, MAX_PATH);
+    if (ReadFileVersionText(szPath, szVersion, sizeof szVersion))
+        printf("telvarid.dll beside it: version %s\n", szVersion);
+    else if (GetFileAttributesA(szPath) == INVALID_FILE_ATTRIBUTES)
+        printf("telvarid.dll beside it: missing\n");
+    else
+        printf("telvarid.dll beside it: no version resource\n");
+    return 0;
 }
 
 int main(int argc, char **argv)
 {
     const char *pszVerb = argc > 1 ? argv[1] : "scan";
+    if (strcmp(pszVerb, "--version") == 0 || strcmp(pszVerb, "version") == 0)
+        return PrintVersion();
     if (strcmp(pszVerb, "help") == 0 || strcmp(pszVerb, "--help") == 0 || strcmp(pszVerb, "/?") == 0) {
         PrintUsage();
         return 0;

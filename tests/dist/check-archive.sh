@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# Static checks of the release archive that "make dist" builds, read as files, without
+# Wine, so they run on every machine:
+#
+#   check-archive.sh listing   ZIP VERSION
+#       the archive holds exactly the files of tests/dist/listing.txt: nothing missing,
+#       nothing more (no test program, no test double, no build file)
+#   check-archive.sh contents  ZIP VERSION DLL32_DIR DLL64_DIR
+#       the binaries are those of the two builds and of the right machine type; the
+#       texts are the sources' with CR LF line ends; README.txt names the version; the
+#       licence's copyright line stands in both DLLs' version resources
+#   check-archive.sh importlib ZIP VERSION
+#       the import libraries: telvarid.lib imports the four functions by their
+#       undecorated names (on x86 from MSVC's cdecl symbols _TVR...), libtelvarid.dll.a
+#       defines the symbols MinGW's compilers use
+#   check-archive.sh msvclink  ZIP VERSION
+#       a program compiled in MSVC mode against telvarid.h and linked by lld-link against
+#       telvarid.lib imports the four functions by name from telvarid.dll; skipped (77)
+#       where clang or lld-link is missing
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+check=$1 zip=$2 version=$3
+top=telvarid-$version
+failed=0
+
+fail() {
+    echo "FAIL  $*"
+    failed=1
+}
+pass() { echo "ok    $*"; }
+
+if [[ ! -f $zip ]]; then
+    echo "FAIL  $zip does not exist: build it with make dist (make test does)"
+    exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unpack() {
+    unzip -q "$zip" -d "$work"
+    root=$work/$top
+}
+
+# The machine field of a PE file's header, as llvm-readobj names it.
+machine() { llvm-readobj --file-headers "$1" 2>/dev/null | sed -n 's/^ *Machine: \([A-Z0-9_]*\).*/\1/p' | head -1; }
+
+# The 16-bit little-endian text of $1 as a PCRE pattern: each character escaped and
+# followed by a zero byte, as a version resource stores its strings.
+utf16_pattern() {
+    local text=$1 i ch out=""
+    for ((i = 0; i < ${#text}; i++)); do
+        ch=${text:i:1}
+        [[ $ch =~ [A-Za-z0-9\ ] ]] || ch="\\$ch"
+        out+="$ch\\x00"
+    done
+    printf '%s' "$out"
+}
+
+case $check in
+listing)
+    expected=$(sed "s/@VERSION@/$version/" "$here/listing.txt" | LC_ALL=C sort)
+    actual=$(unzip -Z1 "$zip" | LC_ALL=C sort)
+    if [[ $expected == "$actual" ]]; then
+        pass "the archive holds exactly the $(wc -l <<<"$expected") files expected"
+    else
+        fail "the archive's listing differs (- expected, + in the archive):"
+        diff <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | sed -n 's/^[<>]/&/p' |
+            sed 's/^</      -/; s/^>/      +/'
+    fi
+    ;;
+contents)
+    dll32_dir=$4 dll64_dir=$5
+    unpack
+    for arch in x86 x64; do
+        if [[ $arch == x86 ]]; then dir=$dll32_dir want=IMAGE_FILE_MACHINE_I386; else dir=$dll64_dir want=IMAGE_FILE_MACHINE_AMD64; fi
+        for file in telvarid.dll libtelvarid.dll.a tvrprobe.exe; do
+            if cmp -s "$root/$arch/$file" "$dir/$file"; then
+                pass "$arch/$file is the one the build made"
+            else
+                fail "$arch/$file differs from $dir/$file"
+            fi
+        done
+        for file in telvarid.dll tvrprobe.exe; do
+            got=$(machine "$root/$arch/$file")
+            [[ $got == "$want" ]] && pass "$arch/$file is $want" || fail "$arch/$file is '$got', not $want"
+        done
+        # The version resource carries the licence's copyright line.
+        copyright=$(grep -m1 '^Copyright' "$source_dir/LICENSE")
+        if LC_ALL=C grep -q -a -P "$(utf16_pattern "$copyright")" "$root/$arch/telvarid.dll"; then
+            pass "$arch/telvarid.dll names '$copyright' in its version resource"
+        else
+            fail "$arch/telvarid.dll lacks '$copyright' in its version resource"
+        fi
+    done
+    # Texts: the sources, each line ended by CR LF.
+    declare -A sources=([LICENSE]=LICENSE [telvarid.h]=frame/telvarid.h [telvarid.def]=frame/telvarid.def)
+    while IFS= read -r example; do
+        sources[$example]=$example
+    done < <(cd "$source_dir" && find examples -type f | LC_ALL=C sort)
+    for file in "${!sources[@]}"; do
+        if ! cmp -s <(tr -d '\r' <"$root/$file") "$source_dir/${sources[$file]}"; then
+            fail "$file differs from ${sources[$file]}"
+        elif grep -q -v $'\r$' "$root/$file"; then
+            fail "$file has a line that does not end in CR LF"
+        else
+            pass "$file is ${sources[$file]} with CR LF line ends"
+        fi
+    done
+    first=$(head -1 "$root/README.txt" | tr -d '\r')
+    [[ $first == "telvarid $version "* ]] && pass "README.txt starts with the version" ||
+        fail "README.txt starts '$first', not 'telvarid $version ...'"
+    ;;
+importlib)
+    unpack
+    functions=(TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem)
+    for arch in x86 x64; do
+        # x86: MSVC names a cdecl function _Name and its import __imp__Name; the import
+        # is looked up by the name without the underscore ("noprefix"), the export's.
+        # x64: no decoration; looked up by the symbol's own name.
+        expected=""
+        for f in "${functions[@]}"; do
+            if [[ $arch == x86 ]]; then
+                expected+=$'Type: code\nName type: noprefix\n'"Symbol: __imp__$f"$'\n'"Symbol: _$f"$'\n'
+            else
+                expected+=$'Type: code\nName type: name\n'"Symbol: __imp_$f"$'\n'"Symbol: $f"$'\n'
+            fi
+        done
+        actual=$(llvm-readobj "$root/$arch/telvarid.lib" | grep -E '^(Type|Name type|Symbol): ')
+        if [[ $actual == "${expected%$'\n'}" ]]; then
+            pass "$arch/telvarid.lib imports the four functions by their undecorated names"
+        else
+            fail "$arch/telvarid.lib's import members:"
+            printf '%s\n' "$actual" | sed 's/^/      /'
+        fi
+        # Each member names its DLL: "File: telvarid.dll", or "File: ARCHIVE(telvarid.dll)".
+        dlls=$(llvm-readobj "$root/$arch/telvarid.lib" | sed -n 's/^File: .*(\(.*\))$/\1/p; t; s/^File: //p' |
+            LC_ALL=C sort -u)
+        [[ $dlls == telvarid.dll ]] && pass "$arch/telvarid.lib names telvarid.dll" ||
+            fail "$arch/telvarid.lib names '$dlls'"
+        prefix=""
+        [[ $arch == x86 ]] && prefix=_
+        expected=$(for f in "${functions[@]}"; do echo "${prefix}$f"; echo "__imp_${prefix}$f"; done | LC_ALL=C sort)
+        actual=$(llvm-nm "$root/$arch/libtelvarid.dll.a" 2>/dev/null | awk '$2 == "T" || $2 == "I" { print $3 }' |
+            grep -E 'TVR' | LC_ALL=C sort)
+        [[ $actual == "$expected" ]] && pass "$arch/libtelvarid.dll.a defines ${prefix}TVR... and __imp_${prefix}TVR..." ||
+            fail "$arch/libtelvarid.dll.a defines: $(echo $actual)"
+    done
+    ;;
+msvclink)
+    for tool in clang lld-link; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "skipped: $tool is not installed, so no program can be built as Microsoft's tools build one"
+            exit 77
+        fi
+    done
+    unpack
+    for arch in x86 x64; do
+        if [[ $arch == x86 ]]; then target=i686-pc-windows-msvc prefix=_; else target=x86_64-pc-windows-msvc prefix=""; fi
+        obj=$work/msvc-$arch.obj exe=$work/msvc-$arch.exe
+        if ! clang --target=$target -c -O1 -I"$root" -I"$here/msvc" "$here/msvc_link.c" -o "$obj"; then
+            fail "$arch: telvarid.h does not compile in MSVC mode"
+            continue
+        fi
+        wanted=$(printf "${prefix}%s\n" TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem)
+        undefined=$(llvm-nm "$obj" | awk '$1 == "U" { print $2 }' | LC_ALL=C sort)
+        [[ $undefined == "$wanted" ]] && pass "$arch: MSVC mode names the functions $(echo $undefined)" ||
+            fail "$arch: MSVC mode left undefined: $(echo $undefined)"
+        if ! lld-link /nologo /entry:start /subsystem:console /nodefaultlib "$obj" "$root/$arch/telvarid.lib" \
+            "/out:$exe"; then
+            fail "$arch: lld-link could not link against $arch/telvarid.lib"
+            continue
+        fi
+        imports=$(llvm-readobj --coff-imports "$exe" | sed -n 's/^ *Name: //p; s/^ *Symbol: \([A-Za-z_]*\).*/\1/p')
+        expected=$'telvarid.dll\nTVRCheckCommParams\nTVRInitTextDialog\nTVRModemAvailable\nTVRScanForModem'
+        [[ $imports == "$expected" ]] && pass "$arch: the linked program imports the four functions by name from telvarid.dll" ||
+            fail "$arch: the linked program imports: $(echo $imports)"
+    done
+    ;;
+*)
+    echo "usage: check-archive.sh listing|contents|importlib|msvclink ZIP VERSION [DLL32_DIR DLL64_DIR]" >&2
+    exit 2
+    ;;
+esac
+exit $failed
