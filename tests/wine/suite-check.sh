@@ -93,6 +93,25 @@ tvr_expect_value result 1
 tvr_host check COM2 9600 0
 tvr_expect_value result 1
 
+tvr_case "a held port with a command that can never be sent (too long, or null): result 0"
+# The refusal of the command comes before the open, so the answer does not depend on
+# whether another program happens to hold the port.
+mkdir -p "$TVR_LOG_DIR/held"
+tvr_port 2 "$TVR_LOG_DIR/held"
+tvr_host check COM2 9600 1 @255
+tvr_expect_value result 0
+tvr_host check COM2 9600 1
+tvr_expect_value result 0
+
+tvr_case "a command flag of 2 or -1 sends the command and waits, as 1 does"
+for flag in 2 -1; do
+    tvr_emu 1 onebyte --delay 300
+    tvr_host check COM1 9600 "$flag" AT
+    tvr_emu_stop
+    tvr_expect_eq "result for flag $flag" 1 "$(tvr_value result)"
+    tvr_expect_eq "COM1 lines for flag $flag" 'AT\r' "$(tvr_emu_lines 1)"
+done
+
 tvr_case "the check resolved by ordinal answers the same"
 tvr_emu 4 crlf
 tvr_host --by-ordinal check COM4 9600 1 AT
