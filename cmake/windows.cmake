@@ -49,8 +49,6 @@ target_include_directories(tvrprobe PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(tvrprobe PRIVATE version)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
 tvr_windows_program(tvrsoak ${CMAKE_SOURCE_DIR}/tests/wine/soak)
-# The test host computes the expected dialog layout with the library's own pure geometry.
-target_sources(tvrhost PRIVATE ${CMAKE_SOURCE_DIR}/dialog/DialogGeometry.cpp)
 
 # The project's telephony double, placed as TAPI32.dll beside the test programs.
 file(GLOB TVR_TAPI_DOUBLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/tapi32/*.cpp)

@@ -1,27 +1,234 @@
 # TVRInitTextDialog on real dialogs under Wine (on the rig's Xvfb display). tvrhost
 # builds a message dialog from an in-memory template, lays it out through the DLL twice,
-# and compares every window with the layout computed from the rectangles and the text
-# extent it read before each call.
+# and prints the raw rectangles before and after each call and the text extents it
+# measured. The expected layout is computed here, by the awk judge below, from those
+# numbers alone: the judge shares no code with the library.
 
 LONG_TEXT="The setup program could not find a modem on this computer. Connect the modem, switch it on and make sure no other program is using its port, then choose Retry to search again."
 
-tvr_case "the pure layout, built by the Windows compiler, gives the reference dialog to the pixel"
-tvr_host dialog-example
-tvr_expect_eq "exit code" 0 "$RC"
-tvr_expect_line "example mode=1 text=47,18,250,44 ok=113,72,75,23 extra=10,72,90,16 dialog=147,134,305,131"
-tvr_expect_line "example mode=2 text=47,18,250,44 ok=68,72,75,23 cancel=158,72,75,23 extra=10,72,90,16 dialog=147,134,305,131"
+# The judge. For each call it computes the layout by the fixed rules: the text control's
+# corner from its screen position less the frame (and, down, the menu-bar allowance),
+# the measured text (the larger of the two fonts' extents in each dimension) plus 5
+# below, the button row 15 below the text height and centred on the text's span, the
+# pair keeping button 2's distance with button 1's size, control 202 at x 10, the
+# dialog's width with one frame and its height with twice the button height, centred on
+# its old rectangle (divisions truncating toward zero). When those windows lie inside
+# the dialog's client area (the dialog less a frame on each side and the menu-bar
+# allowance on top) without two of them overlapping, every window must be exactly
+# there: "layoutN=rule". Otherwise the row must have been mended: "layoutN=mended" when
+# the text control has the rule's size with its corner brought inside, the row lies 10
+# below it with every control's size kept (button 2 taking button 1's), control 202
+# stays at x 10, and the dialog, no smaller than the rule's, is centred on its old
+# rectangle. On the real windows, in either case, it also reports whether every moved
+# control lies inside the dialog's real client area ("insideN"), whether any two of
+# them overlap ("overlapN"), whether the icon and (in one-button mode) the hidden button
+# 2 stayed put ("stillN"), and whether the text control is large enough for its text in
+# its own font ("wholeN").
+TVR_JUDGE=$TVR_LOG_DIR/layout.awk
+cat >"$TVR_JUDGE" <<'AWK'
+function max(a, b) { return a > b ? a : b }
+function half(v) { return int(v / 2) }
+function num(n, when, name, i,   a) { split(D[n, when, name], a, ","); return a[i] + 0 }
+function setw(k, x, y, w, h) { WX[k] = x; WY[k] = y; WW[k] = w; WH[k] = h }
+function setg(k, x, y, w, h) { GX[k] = x; GY[k] = y; GW[k] = w; GH[k] = h }
+function gtext(k) { return GX[k] "," GY[k] "," GW[k] "," GH[k] }
+function wtext(k) { return WX[k] "," WY[k] "," WW[k] "," WH[k] }
+function inside(X, Y, Wd, Ht, k, cw, ch) {
+    return X[k] >= 0 && Y[k] >= 0 && X[k] + max(Wd[k], 0) <= cw && Y[k] + max(Ht[k], 0) <= ch
+}
+function overlap(X, Y, Wd, Ht, a, b) {
+    if (Wd[a] <= 0 || Ht[a] <= 0 || Wd[b] <= 0 || Ht[b] <= 0) return 0
+    return X[a] < X[b] + Wd[b] && X[b] < X[a] + Wd[a] && Y[a] < Y[b] + Ht[b] && Y[b] < Y[a] + Ht[a]
+}
+function child(n, when, k) {
+    return num(n, when, k, 1) - num(n, when, "origin", 1) "," num(n, when, k, 2) - num(n, when, "origin", 2)
+}
+function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span, okw, okh, x, nk, i, j, fits,
+               verdict, k, rowm, bad, list) {
+    cx = M["cxdlgframe"] + 0; cy = M["cydlgframe"] + 0; menu = M["cymenu"] + 0
+    w = num(n, "measure", "system", 1); h = num(n, "measure", "system", 2)
+    if (D[n, "measure", "font"] != "none") {
+        w = max(w, num(n, "measure", "font", 1)); h = max(h, num(n, "measure", "font", 2))
+    }
+    dl = num(n, "before", "dlg", 1); dt = num(n, "before", "dlg", 2)
+    dr = num(n, "before", "dlg", 3); db = num(n, "before", "dlg", 4)
 
-# Runs one dialog and checks both calls: layout, text, icon, focus, and the wrap of the
+    # The fixed rules.
+    tx = num(n, "before", "text", 1) - cx - dl
+    ty = num(n, "before", "text", 2) - menu - cy - dt
+    setw("text", tx, ty, w, h + 5)
+    W = tx + cx + w + 5
+    row = ty + h + 15
+    span = tx + w + 5
+    okw = num(n, "before", "ok", 3) - num(n, "before", "ok", 1)
+    okh = num(n, "before", "ok", 4) - num(n, "before", "ok", 2)
+    nk = 0; K[++nk] = "text"; K[++nk] = "ok"
+    if (mode == 1) {
+        setw("ok", half(span - okw), row, okw, okh)
+    } else {
+        x = half(span - (num(n, "before", "cancel", 3) - num(n, "before", "ok", 1)))
+        setw("ok", x, row, okw, okh)
+        setw("cancel", x + num(n, "before", "cancel", 1) - num(n, "before", "ok", 1), row, okw, okh)
+        K[++nk] = "cancel"
+    }
+    K[++nk] = "extra"
+    setw("extra", 10, row, num(n, "before", "extra", 3) - num(n, "before", "extra", 1),
+         num(n, "before", "extra", 4) - num(n, "before", "extra", 2))
+    H = row + 2 * okh + cy + 10
+    setw("dlg", dl + half(dr - dl - W), dt + half(db - dt - H), W, H)
+    fits = 1
+    for (i = 1; i <= nk; ++i) {
+        if (!inside(WX, WY, WW, WH, K[i], W - 2 * cx, H - menu - 2 * cy)) fits = 0
+        for (j = i + 1; j <= nk; ++j) if (overlap(WX, WY, WW, WH, K[i], K[j])) fits = 0
+    }
+
+    # What came out: children in the dialog's client coordinates, the dialog on the screen.
+    for (i = 1; i <= nk; ++i) {
+        split(child(n, "after", K[i]), a, ",")
+        setg(K[i], a[1], a[2], num(n, "after", K[i], 3) - num(n, "after", K[i], 1),
+             num(n, "after", K[i], 4) - num(n, "after", K[i], 2))
+    }
+    setg("dlg", num(n, "after", "dlg", 1), num(n, "after", "dlg", 2),
+         num(n, "after", "dlg", 3) - num(n, "after", "dlg", 1), num(n, "after", "dlg", 4) - num(n, "after", "dlg", 2))
+    K[nk + 1] = "dlg"
+
+    # The real windows, whatever the branch: inside the dialog's real client area, and
+    # no two sharing a pixel.
+    bad = ""
+    for (i = 1; i <= nk; ++i)
+        if (!inside(GX, GY, GW, GH, K[i], num(n, "after", "client", 1), num(n, "after", "client", 2))) bad = bad "," K[i]
+    list = ""
+    for (i = 1; i <= nk; ++i)
+        for (j = i + 1; j <= nk; ++j)
+            if (overlap(GX, GY, GW, GH, K[i], K[j])) list = list "," K[i] "/" K[j]
+
+    if (fits) {
+        verdict = "rule"
+        for (i = 1; i <= nk + 1; ++i) {
+            k = K[i]
+            printf "call%d %s got=%s want=%s\n", n, k, gtext(k), wtext(k)
+            if (gtext(k) != wtext(k)) verdict = "mismatch"
+        }
+    } else {
+        verdict = "mended"
+        setw("text", max(tx, 0), max(ty, 0), w, h + 5)
+        rowm = max(ty, 0) + max(h + 5, 0) + 10
+        printf "call%d text got=%s want=%s (rule's row does not fit)\n", n, gtext("text"), wtext("text")
+        if (gtext("text") != wtext("text")) verdict = "mismatch"
+        for (i = 2; i <= nk; ++i) {
+            k = K[i]
+            printf "call%d %s got=%s want=*,%d,%d,%d\n", n, k, gtext(k), rowm, WW[k], WH[k]
+            if (GY[k] != rowm || GW[k] != WW[k] || GH[k] != WH[k]) verdict = "mismatch"
+        }
+        if (GX["extra"] != 10) verdict = "mismatch"
+        printf "call%d dlg got=%s want=%d,%d,>=%d,>=%d\n", n, gtext("dlg"), dl + half(dr - dl - GW["dlg"]),
+               dt + half(db - dt - GH["dlg"]), max(tx, 0) + cx + w + 5, rowm + 2 * okh + cy + 10
+        if (GX["dlg"] != dl + half(dr - dl - GW["dlg"]) || GY["dlg"] != dt + half(db - dt - GH["dlg"])) verdict = "mismatch"
+        if (GW["dlg"] < max(tx, 0) + cx + w + 5 || GH["dlg"] < rowm + 2 * okh + cy + 10) verdict = "mismatch"
+    }
+    # A mended row must also fit on the real windows.
+    if (verdict == "mended" && (bad != "" || list != "")) verdict = "mismatch"
+    printf "layout%d=%s\n", n, verdict
+    printf "inside%d=%s\n", n, bad == "" ? "yes" : "no:" substr(bad, 2)
+    printf "overlap%d=%s\n", n, list == "" ? "none" : substr(list, 2)
+
+    bad = ""
+    if (child(n, "before", "icon") != child(n, "after", "icon")) bad = bad ",icon"
+    if (mode == 1 && child(n, "before", "cancel") != child(n, "after", "cancel")) bad = bad ",cancel"
+    printf "still%d=%s\n", n, bad == "" ? "yes" : "no:" substr(bad, 2)
+    split(child(n, "after", "icon"), a, ",")
+    setg("icon", a[1], a[2], num(n, "after", "icon", 3) - num(n, "after", "icon", 1),
+         num(n, "after", "icon", 4) - num(n, "after", "icon", 2))
+    list = ""
+    for (i = 1; i <= nk; ++i) if (overlap(GX, GY, GW, GH, "icon", K[i])) list = list "," K[i]
+    printf "iconclear%d=%s\n", n, list == "" ? "yes" : "no:" substr(list, 2)
+    printf "whole%d=%s\n", n, (num(n, "shows", "need", 1) <= num(n, "shows", "have", 1) &&
+                               num(n, "shows", "need", 2) <= num(n, "shows", "have", 2)) ? "yes" : "no"
+}
+/^metrics / { for (i = 2; i <= NF; ++i) { split($i, kv, "="); M[kv[1]] = kv[2] } }
+/^args / { for (i = 2; i <= NF; ++i) { split($i, kv, "="); if (kv[1] == "mode") mode = kv[2] + 0 } }
+/^call[0-9]+ (before|after|measure|shows) / {
+    n = substr($1, 5) + 0
+    for (i = 3; i <= NF; ++i) { split($i, kv, "="); D[n, $2, kv[1]] = kv[2] }
+    if (n > calls) calls = n
+}
+END { for (n = 1; n <= calls; ++n) if ((n, "after", "dlg") in D) judge(n) }
+AWK
+
+# Runs the judge on $OUT and appends its lines to $OUT.
+dialog_judge() {
+    OUT+=$'\n'$(printf '%s\n' "$OUT" | awk -f "$TVR_JUDGE")
+    printf '%s\n' "$OUT" >"$TVR_LOG_DIR/last.out"
+}
+
+# The worked example of the layout as tvrhost would print it: dialog (100,100)-(500,300)
+# with its client area 3 in and 22 down, text control at (150,140), text 250 x 39,
+# buttons 75 x 23 at x 200 and 290, control 202 40 x 16; metrics 3, 3, 19. $1 is the
+# button mode, $2 the measured width, and the rest the "after" rectangles.
+judge_input() {
+    printf '%s\n' "metrics cxdlgframe=3 cydlgframe=3 cymenu=19 cycaption=19" "args mode=$1 points=8" \
+        "call1 before dlg=100,100,500,300 origin=103,122 client=394,175 icon=110,140,142,172 text=150,140,350,180 ok=200,250,275,273 cancel=290,250,365,273 extra=110,280,150,296" \
+        "call1 measure bound=200,40 system=$2,$3 font=none" \
+        "call1 after $4" "call1 shows need=$2,$3 have=$2,$(($3 + 5))"
+}
+
+tvr_case "the judge gives the worked example to the pixel and refuses a pixel off"
+# Two buttons: text (47,18) 250 x 44, buttons at (68,72) and (158,72), control 202 at
+# (10,72), dialog (147,134) 305 x 131 whose client area starts at (150,156).
+EXAMPLE="dlg=147,134,452,265 origin=150,156 client=299,106 icon=157,174,189,206 text=197,174,447,218 ok=218,228,293,251 cancel=308,228,383,251 extra=160,228,200,244"
+OUT=$(judge_input 2 250 39 "$EXAMPLE")
+dialog_judge
+tvr_expect_line "layout1=rule"
+tvr_expect_line "call1 ok got=68,72,75,23 want=68,72,75,23"
+tvr_expect_line "call1 dlg got=147,134,305,131 want=147,134,305,131"
+OUT=$(judge_input 2 250 39 "${EXAMPLE/ok=218,228,293,251/ok=219,228,294,251}")
+dialog_judge
+tvr_expect_line "layout1=mismatch"
+# One button: button 1 at (113,72).
+OUT=$(judge_input 1 250 39 "${EXAMPLE/ok=218,228,293,251/ok=263,228,338,251}")
+dialog_judge
+tvr_expect_line "layout1=rule"
+tvr_expect_line "call1 ok got=113,72,75,23 want=113,72,75,23"
+# A text 70 x 13 with two buttons: the rule's pair would start at -21 across control
+# 202; mended, the pair stands at (60,46) and (150,46) and the dialog (179,147) is
+# 241 x 105. A pair left where the rule put it is refused, and so is one on control 202.
+MENDED="dlg=179,147,420,252 origin=182,169 client=235,80 icon=189,187,221,219 text=229,187,299,205 ok=242,215,317,238 cancel=332,215,407,238 extra=192,215,232,231"
+OUT=$(judge_input 2 70 13 "$MENDED")
+dialog_judge
+tvr_expect_line "layout1=mended"
+tvr_expect_line "inside1=yes"
+tvr_expect_line "overlap1=none"
+OUT=$(judge_input 2 70 13 "dlg=147,134,452,265 origin=150,156 client=299,106 icon=157,174,189,206 text=197,174,267,192 ok=129,202,204,225 cancel=219,202,294,225 extra=160,202,200,218")
+dialog_judge
+tvr_expect_line "layout1=mismatch"
+tvr_expect_line "inside1=no:ok"
+tvr_expect_line "overlap1=ok/extra"
+OUT=$(judge_input 2 70 13 "${MENDED/ok=242,215,317,238/ok=222,215,297,238}")
+dialog_judge
+tvr_expect_line "overlap1=ok/extra"
+
+# Runs one dialog and checks both calls: layout (KIND: rule, mended, or "any" for
+# either), every control inside the client area without overlap, the text whole in its
+# own font, the icon and the hidden button still, text, icon, focus, and the wrap of the
 # second call inside the first call's width.
-#   dialog_case ICONSTATE TEXT ICON MODE [FOCUSID]   (ICONSTATE: replaced or unchanged)
+#   dialog_case KIND ICONSTATE TEXT ICON MODE [FOCUSID] [--points N]
 dialog_case() {
-    local icon_state=$1
-    shift
+    local kind=$1 icon_state=$2
+    shift 2
     tvr_host dialog "$@"
     tvr_expect_eq "exit code" 0 "$RC"
+    dialog_judge
     local n
     for n in 1 2; do
-        tvr_expect_line "layout$n=match"
+        if [[ $kind == any ]]; then
+            tvr_expect grep -q -x -E "layout$n=(rule|mended)" <<<"$OUT"
+        else
+            tvr_expect_line "layout$n=$kind"
+        fi
+        tvr_expect_line "inside$n=yes"
+        tvr_expect_line "overlap$n=none"
+        tvr_expect_line "still$n=yes"
+        tvr_expect_line "whole$n=yes"
         tvr_expect_line "text$n=set"
         tvr_expect_line "icon$n=ok $icon_state"
     done
@@ -30,41 +237,57 @@ dialog_case() {
 }
 
 tvr_case "a short text, information icon, one button"
-dialog_case replaced "Modem found." 0 1
+dialog_case any replaced "Modem found." 0 1
 # The system's metrics belong to the environment, not to the library: they go to the
-# log only. The layout checks above already use whatever values the system reports.
+# log only. The judge uses whatever values the system reports.
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^metrics ')"
 tvr_expect_line "focus1=ok result=previous now=control"
 
-tvr_case "a long text wraps; exclamation icon, two buttons (mode 2)"
-dialog_case replaced "$LONG_TEXT" 1 2
+tvr_case "a short text with both buttons: the row is mended to lie inside the dialog, right of control 202"
+dialog_case mended replaced "Modem found." 0 2
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (ok|cancel|extra|dlg) ' | tr '\n' ' ')"
+# Control 200 is not part of the layout (it never moves); whether control 202 clears it
+# goes to the log.
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^iconclear1=')"
+
+tvr_case "a four-letter text with both buttons (tvrprobe dialog \"Text\" 3 2)"
+dialog_case mended replaced "Text" 3 2
+
+tvr_case "a long text wraps; exclamation icon, two buttons (mode 2): the rule stands"
+dialog_case rule replaced "$LONG_TEXT" 1 2
 tvr_expect_line "focus1=ok result=previous now=control"
 
 tvr_case "hand icon, mode 0 is two buttons, focus on button 2"
-dialog_case replaced "$LONG_TEXT" 2 0 2
+dialog_case rule replaced "$LONG_TEXT" 2 0 2
 tvr_expect_line "focus2=ok result=previous now=control"
 
 tvr_case "question icon, mode -1 is two buttons"
-dialog_case replaced "Search the ports again?" 3 -1
+dialog_case any replaced "Search the ports again?" 3 -1
 
 tvr_case "icon type 4 leaves the icon control alone"
-dialog_case unchanged "$LONG_TEXT" 4 1
+dialog_case rule unchanged "$LONG_TEXT" 4 1
 
 tvr_case "icon type -1 leaves the icon control alone"
-dialog_case unchanged "Nothing to show." -1 2
+dialog_case any unchanged "Nothing to show." -1 2
 
 tvr_case "tabs are expanded and line breaks kept"
-dialog_case replaced 'Port:\tCOM3\nSpeed:\t9600 bit/s\n\nThe modem answered.' 0 1
+dialog_case any replaced 'Port:\tCOM3\nSpeed:\t9600 bit/s\n\nThe modem answered.' 0 1
 
-tvr_case "an empty text gives a text control of width 0 and the layout that follows from it"
-dialog_case replaced "" 0 1
+tvr_case "an empty text gives a text control of width 0 and a mended row under it"
+dialog_case mended replaced "" 0 1
 tvr_expect_line "wrap2=within first_width=0 second_width=0"
 
 tvr_case "a word longer than the text control widens it; the second call keeps that width"
-dialog_case replaced "Pneumonoultramicroscopicsilicovolcanoconiosis-Supercalifragilisticexpialidocious" 0 2
+dialog_case any replaced "Pneumonoultramicroscopicsilicovolcanoconiosis-Supercalifragilisticexpialidocious" 0 2
+
+tvr_case "a 14-point dialog font: the text control holds the whole text in that font"
+dialog_case any replaced "$LONG_TEXT" 1 2 --points 14
+# The control's font needs more room than the DC's own font gives.
+tvr_expect grep -q -E '^call1 measure .* font=[0-9]+,[0-9]+$' <<<"$OUT"
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^call1 measure ')"
 
 tvr_case "a missing focus control: the focus goes nowhere and the previous focus is returned"
-dialog_case replaced "Modem found." 0 1 999
+dialog_case any replaced "Modem found." 0 1 999
 tvr_expect_line "focus1=ok result=previous now=none"
 
 tvr_case "tvrprobe dialog shows a laid-out dialog, prints its geometry and closes itself"
@@ -77,7 +300,34 @@ tvr_expect grep -q -E '^  control   202  x=10 y=[0-9]+ ' <<<"$OUT"
 tvr_expect_line "Focus before the call: control 1 (button 1); focus now: control 1 (button 1)."
 tvr_expect_line "Closed by time-out."
 
-# Screenshots of a one-button and a two-button dialog, cropped to the dialog.
+# tvrprobe's own report of a four-letter text with both buttons: every control inside
+# the client area it reports, none over another.
+probe_fits() {
+    awk '
+        /^Client area: / { cw = $3; ch = $5 + 0 }
+        /^  (text|button 1|button 2|control) / && / x=/ {
+            for (i = 1; i <= NF; ++i) { split($i, kv, "="); v[kv[1]] = kv[2] + 0 }
+            n++; X[n] = v["x"]; Y[n] = v["y"]; W[n] = v["width"]; H[n] = v["height"]
+        }
+        END {
+            bad = 0
+            for (i = 1; i <= n; ++i) {
+                if (X[i] < 0 || Y[i] < 0 || X[i] + W[i] > cw || Y[i] + H[i] > ch) bad = 1
+                for (j = i + 1; j <= n; ++j)
+                    if (W[i] > 0 && H[i] > 0 && W[j] > 0 && H[j] > 0 && X[i] < X[j] + W[j] && X[j] < X[i] + W[i] &&
+                        Y[i] < Y[j] + H[j] && Y[j] < Y[i] + H[i]) bad = 1
+            }
+            print (n == 4 && cw > 0 && !bad) ? "probe=fits" : "probe=broken"
+        }'
+}
+
+tvr_case "tvrprobe dialog \"Text\" 3 2: every control inside the dialog, none over another"
+tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" dialog 'Text' 3 2 --seconds 1
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_eq "probe" "probe=fits" "$(printf '%s\n' "$OUT" | probe_fits)"
+if ((TVR_CASE_FAILED)); then printf '%s\n' "$OUT" | sed 's/^/        | /'; fi
+
+# Screenshots, cropped to the dialog.
 dialog_shot() {
     local name=$1 out=$TVR_LOG_DIR/$1.out png=$TVR_DLL_DIR/../$1.png
     shift
@@ -103,7 +353,15 @@ dialog_shot() {
     wait "$pid" || true
     wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null 2>&1 || true
     OUT=$(tr -d '\r' <"$out")
+    dialog_judge
     tvr_expect_line "result=pass"
+    local n
+    for n in 1 2; do
+        tvr_expect grep -q -x -E "layout$n=(rule|mended)" <<<"$OUT"
+        tvr_expect_line "inside$n=yes"
+        tvr_expect_line "overlap$n=none"
+        tvr_expect_line "whole$n=yes"
+    done
     tvr_expect test -s "$png"
 }
 
@@ -112,3 +370,9 @@ dialog_shot dialog-one "$LONG_TEXT" 1 1
 
 tvr_case "screenshot of a two-button dialog"
 dialog_shot dialog-two "$LONG_TEXT" 3 2
+
+tvr_case "screenshot of a short text with both buttons"
+dialog_shot dialog-short "Modem found." 0 2
+
+tvr_case "screenshot of a 14-point dialog font"
+dialog_shot dialog-large "$LONG_TEXT" 1 2 --points 14

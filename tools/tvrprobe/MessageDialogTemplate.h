@@ -10,8 +10,9 @@
 class MessageDialogTemplate {
 public:
     // The dialog's text control starts 150 dialog units wide; the buttons stand where a
-    // resource editor would have put them, under a two-line text.
-    MessageDialogTemplate()
+    // resource editor would have put them, under a two-line text. wPointSize is the
+    // dialog font's size: every control draws with it, and dialog units scale with it.
+    explicit MessageDialogTemplate(WORD wPointSize = 8)
     {
         m_cw = 0;
         // DLGTEMPLATE
@@ -22,7 +23,7 @@ public:
         AddWord(0);                  // no menu
         AddWord(0);                  // the standard dialog class
         AddText(L"telvarid message"); // caption
-        AddWord(8);                  // point size of the font
+        AddWord(wPointSize);         // point size of the font
         AddText(L"MS Shell Dlg");
         AddItem(SS_ICON | WS_CHILD | WS_VISIBLE, 8, 8, 21, 21, 200, 0x0082, L""); // 32 x 32 pixels
         AddItem(SS_LEFT | WS_CHILD | WS_VISIBLE, 38, 8, 150, 20, 201, 0x0082, L"");

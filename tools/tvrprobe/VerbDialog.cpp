@@ -119,6 +119,9 @@ static int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     GetWindowRect(hDlg, &r);
     printf("Dialog on the screen: (%ld,%ld)-(%ld,%ld), %ld x %ld.\n", (long)r.left, (long)r.top, (long)r.right,
            (long)r.bottom, (long)(r.right - r.left), (long)(r.bottom - r.top));
+    RECT rClient;
+    GetClientRect(hDlg, &rClient);
+    printf("Client area: %ld x %ld.\n", (long)rClient.right, (long)rClient.bottom);
     char szBefore[64];
     char szNow[64];
     DescribeFocus(hDlg, hPrevious, szBefore, sizeof szBefore);

@@ -1,28 +1,36 @@
-// "dialog": lays out a real message dialog through the loaded telvarid.dll and checks
-// every window against the layout computed from what the dialog looked like before the
-// call (the library's own pure geometry, fed with rectangles read here and a text
-// extent measured here the same way). Twice on the same dialog, so the second call
-// starts from the first one's result.
+// "dialog": lays out a real message dialog through the loaded telvarid.dll, twice on the
+// same dialog (the second call starts from the first one's result), and prints what the
+// suite needs to judge the layout on its own: the raw window rectangles before and after
+// each call, the dialog's client origin and size, the text extent measured in the DC's
+// font and in the text control's own font, and after the call what the text needs in
+// the control's font at its new width. The host computes no expected layout; the suite
+// does that from these numbers with its own formula. The host itself checks only what
+// needs no layout: the text, the icon, the focus and the second call's wrap.
 //
-//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--hold MS]
-//     TEXT may hold \n and \t; FOCUSID defaults to 1; --hold keeps the dialog shown
-//     for MS milliseconds after printing "shown=1" (for a screenshot).
-//   tvrhost dialog-example
-//     the pure geometry on the reference dialog, in both button modes.
+//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS]
+//     TEXT may hold \n and \t; FOCUSID defaults to 1; --points gives the dialog font's
+//     size (8); --hold keeps the dialog shown for MS milliseconds after printing
+//     "shown=1" (for a screenshot).
+//
+// Output, per call N (rectangles as left,top,right,bottom in screen coordinates):
+//   callN before dlg=R origin=X,Y client=W,H icon=R text=R ok=R cancel=R extra=R
+//   callN measure bound=W,H system=W,H font=W,H|none
+//   callN after  (as before)
+//   callN shows need=W,H have=W,H     the text in the control's font at its new width,
+//                                     and the control's client size
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "Host.h"
-#include "dialog/DialogGeometry.h"
 #include "tools/tvrprobe/MessageDialogTemplate.h"
 #include "tools/tvrprobe/UnescapeText.h"
 
 namespace {
 
-struct Rects {
-    RECT rIcon, rText, rDlg, rOK, rCancel, rExtra; // screen coordinates
-};
+const UINT uMeasureFormat = DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK; // as a static control wraps
+const int rgnControls[] = {200, 201, IDOK, IDCANCEL, 202};
+const char *const rgpszControls[] = {"icon", "text", "ok", "cancel", "extra"};
 
 INT_PTR CALLBACK HostDialogProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
 
@@ -39,58 +47,86 @@ void Pump(DWORD dwMs)
     } while (GetTickCount() - dwStart < dwMs);
 }
 
-void ReadRects(HWND hDlg, Rects *p)
+void PrintRect(const char *pszName, const RECT &r)
 {
-    GetWindowRect(GetDlgItem(hDlg, 200), &p->rIcon);
-    GetWindowRect(GetDlgItem(hDlg, 201), &p->rText);
-    GetWindowRect(hDlg, &p->rDlg);
-    GetWindowRect(GetDlgItem(hDlg, IDOK), &p->rOK);
-    GetWindowRect(GetDlgItem(hDlg, IDCANCEL), &p->rCancel);
-    GetWindowRect(GetDlgItem(hDlg, 202), &p->rExtra);
+    printf(" %s=%ld,%ld,%ld,%ld", pszName, (long)r.left, (long)r.top, (long)r.right, (long)r.bottom);
 }
 
-// The text extent as the library measures it: the control's own DC, its client
-// rectangle's bottom-right corner to logical units, a word-wrapping DT_CALCRECT, and
-// the (width, height) point back to device units.
-void Measure(HWND hText, const char *pszText, LONG *plWidth, LONG *plHeight)
+// One line of raw geometry: the dialog's window rectangle, its client area's screen
+// origin and size, and every control's window rectangle.
+void PrintGeometry(HWND hDlg, int nCall, const char *pszWhen)
 {
-    HDC hdc = GetDC(hText);
     RECT r;
-    GetClientRect(hText, &r);
-    POINT pt = {r.right, r.bottom};
+    GetWindowRect(hDlg, &r);
+    POINT ptOrigin = {0, 0};
+    ClientToScreen(hDlg, &ptOrigin);
+    RECT rClient;
+    GetClientRect(hDlg, &rClient);
+    printf("call%d %s", nCall, pszWhen);
+    PrintRect("dlg", r);
+    printf(" origin=%ld,%ld client=%ld,%ld", (long)ptOrigin.x, (long)ptOrigin.y, (long)rClient.right,
+           (long)rClient.bottom);
+    for (size_t i = 0; i < sizeof rgnControls / sizeof rgnControls[0]; ++i) {
+        GetWindowRect(GetDlgItem(hDlg, rgnControls[i]), &r);
+        PrintRect(rgpszControls[i], r);
+    }
+    printf("\n");
+}
+
+// Word-wrapped extent of pszText within the width lBound (device units), in the font
+// the DC holds, back in device units.
+void MeasureIn(HDC hdc, const char *pszText, LONG lBound, LONG lBoundHeight, LONG *plWidth, LONG *plHeight)
+{
+    POINT pt = {lBound, lBoundHeight};
     DPtoLP(hdc, &pt, 1);
-    r.right = pt.x;
-    r.bottom = pt.y;
-    int nHeight = DrawTextA(hdc, pszText, -1, &r, DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK);
+    RECT r = {0, 0, pt.x, pt.y};
+    const int nHeight = DrawTextA(hdc, pszText, -1, &r, uMeasureFormat);
     pt.x = r.right;
     pt.y = nHeight;
     LPtoDP(hdc, &pt, 1);
-    ReleaseDC(hText, hdc);
     *plWidth = pt.x;
     *plHeight = pt.y;
 }
 
-RECT ToClient(HWND hDlg, RECT r)
+// The text in the text control's DC, first in the font the DC comes with, then in the
+// control's own font (WM_GETFONT), within the control's client rectangle.
+void PrintMeasure(HWND hText, int nCall, const char *pszText)
 {
-    MapWindowPoints(NULL, hDlg, reinterpret_cast<POINT *>(&r), 2);
-    return r;
+    RECT rClient;
+    GetClientRect(hText, &rClient);
+    HDC hdc = GetDC(hText);
+    LONG lWidth, lHeight;
+    MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+    printf("call%d measure bound=%ld,%ld system=%ld,%ld", nCall, (long)rClient.right, (long)rClient.bottom,
+           (long)lWidth, (long)lHeight);
+    HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
+    if (hFont) {
+        HGDIOBJ hOld = SelectObject(hdc, hFont);
+        MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+        SelectObject(hdc, hOld);
+        printf(" font=%ld,%ld\n", (long)lWidth, (long)lHeight);
+    } else {
+        printf(" font=none\n");
+    }
+    ReleaseDC(hText, hdc);
 }
 
-// One window's outcome: "got" and "want" as x,y,cx,cy. Returns whether they agree.
-bool Report(int nCall, const char *pszWhat, const RECT &rGot, const WindowPlacement &want, const RECT &rBefore)
+// After the call: what the text needs in the font the control draws with, wrapped at
+// the control's new client width, against the control's client size.
+void PrintShows(HWND hText, int nCall, const char *pszText)
 {
-    char szWant[80];
-    if (want.bMove)
-        sprintf(szWant, "%d,%d,%d,%d", want.x, want.y, want.cx, want.cy);
-    else
-        sprintf(szWant, "%ld,%ld,%ld,%ld", (long)rBefore.left, (long)rBefore.top,
-                (long)(rBefore.right - rBefore.left), (long)(rBefore.bottom - rBefore.top));
-    char szGot[80];
-    sprintf(szGot, "%ld,%ld,%ld,%ld", (long)rGot.left, (long)rGot.top, (long)(rGot.right - rGot.left),
-            (long)(rGot.bottom - rGot.top));
-    const bool bSame = strcmp(szGot, szWant) == 0;
-    printf("call%d %s got=%s want=%s%s\n", nCall, pszWhat, szGot, szWant, want.bMove ? "" : " (unmoved)");
-    return bSame;
+    RECT rClient;
+    GetClientRect(hText, &rClient);
+    HDC hdc = GetDC(hText);
+    HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
+    HGDIOBJ hOld = hFont ? SelectObject(hdc, hFont) : NULL;
+    LONG lWidth, lHeight;
+    MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+    if (hOld)
+        SelectObject(hdc, hOld);
+    ReleaseDC(hText, hdc);
+    printf("call%d shows need=%ld,%ld have=%ld,%ld\n", nCall, (long)lWidth, (long)lHeight, (long)rClient.right,
+           (long)rClient.bottom);
 }
 
 HICON ExpectedIcon(LONG lIconType, HICON hUnchanged)
@@ -105,58 +141,24 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
             int nIDFocus)
 {
     HWND hText = GetDlgItem(hDlg, 201);
-    Rects before;
-    ReadRects(hDlg, &before);
-    RECT rClient;
-    GetClientRect(hText, &rClient);
 
-    TextDialogLayoutInput in;
-    memset(&in, 0, sizeof in);
-    Measure(hText, pszText, &in.lTextWidth, &in.lTextHeight);
-    in.rTextRect = before.rText;
-    in.rDlgRect = before.rDlg;
-    in.rOKRect = before.rOK;
-    in.rCancelRect = before.rCancel;
-    in.rExtraRect = before.rExtra;
-    in.bHasOK = TRUE;
-    in.bHasCancel = !IsOneButtonMode(lButtonMode);
-    in.bHasExtra = TRUE;
-    in.lCXDlgFrame = GetSystemMetrics(SM_CXDLGFRAME);
-    in.lCYDlgFrame = GetSystemMetrics(SM_CYDLGFRAME);
-    in.lCYMenu = GetSystemMetrics(SM_CYMENU);
-    in.lButtonMode = lButtonMode;
-    TextDialogLayout want;
-    ComputeTextDialogLayout(&in, &want);
-    printf("call%d client_width=%ld measured=%ldx%ld\n", nCall, (long)rClient.right, (long)in.lTextWidth,
-           (long)in.lTextHeight);
-
-    // Unmoved controls must stay where they were inside the dialog.
-    const RECT rIconBefore = ToClient(hDlg, before.rIcon);
-    const RECT rTextBefore = ToClient(hDlg, before.rText);
-    const RECT rOKBefore = ToClient(hDlg, before.rOK);
-    const RECT rCancelBefore = ToClient(hDlg, before.rCancel);
-    const RECT rExtraBefore = ToClient(hDlg, before.rExtra);
-
-    // The focus starts on control 202, so the result must be that control.
+    // The starting state first: the focus on control 202 (so the result must be that
+    // control) and the application icon in control 200. An icon static sizes itself to
+    // its new icon, so the rectangles are read only after this.
     SetFocus(GetDlgItem(hDlg, 202));
     HWND hFocusBefore = GetFocus();
     HICON hAppIcon = LoadIconA(NULL, MAKEINTRESOURCEA(32512));
     SendDlgItemMessageA(hDlg, 200, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(hAppIcon));
+    Pump(20);
+
+    PrintGeometry(hDlg, nCall, "before");
+    PrintMeasure(hText, nCall, pszText);
 
     HWND hResult = pApi->pfnInitTextDialog(hDlg, pszText, lIconType, lButtonMode, nIDFocus);
     Pump(50);
 
-    Rects after;
-    ReadRects(hDlg, &after);
-    bool bMatch = true;
-    const WindowPlacement stay = {FALSE, 0, 0, 0, 0}; // the icon control never moves
-    bMatch &= Report(nCall, "icon", ToClient(hDlg, after.rIcon), stay, rIconBefore);
-    bMatch &= Report(nCall, "text", ToClient(hDlg, after.rText), want.text, rTextBefore);
-    bMatch &= Report(nCall, "ok", ToClient(hDlg, after.rOK), want.ok, rOKBefore);
-    bMatch &= Report(nCall, "cancel", ToClient(hDlg, after.rCancel), want.cancel, rCancelBefore);
-    bMatch &= Report(nCall, "extra", ToClient(hDlg, after.rExtra), want.extra, rExtraBefore);
-    bMatch &= Report(nCall, "dialog", after.rDlg, want.dlg, before.rDlg);
-    printf("layout%d=%s\n", nCall, bMatch ? "match" : "mismatch");
+    PrintGeometry(hDlg, nCall, "after");
+    PrintShows(hText, nCall, pszText);
 
     char szText[1024] = "";
     GetWindowTextA(hText, szText, sizeof szText);
@@ -172,13 +174,13 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
     const bool bFocusOK = hFocusBefore != NULL && hResult == hFocusBefore && hFocusNow == hFocusWanted;
     printf("focus%d=%s result=%s now=%s\n", nCall, bFocusOK ? "ok" : "wrong",
            hResult == hFocusBefore ? "previous" : "other", hFocusNow == NULL ? "none" : "control");
-    return bMatch && bTextSet && bIconOK && bFocusOK;
+    return bTextSet && bIconOK && bFocusOK;
 }
 
 int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--hold MS]\n");
+        fprintf(stderr, "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS]\n");
         return 2;
     }
     static char szText[2048];
@@ -188,14 +190,17 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     const LONG lButtonMode = atol(argv[2]);
     int nIDFocus = IDOK;
     DWORD dwHold = 0;
+    WORD wPoints = 8;
     for (int i = 3; i < argc; ++i) {
         if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc)
             dwHold = strtoul(argv[++i], NULL, 10);
+        else if (strcmp(argv[i], "--points") == 0 && i + 1 < argc)
+            wPoints = static_cast<WORD>(atoi(argv[++i]));
         else
             nIDFocus = atoi(argv[i]);
     }
 
-    MessageDialogTemplate tmpl;
+    MessageDialogTemplate tmpl(wPoints);
     HWND hDlg = tmpl.Create(GetModuleHandleA(NULL), HostDialogProc, 0);
     if (!hDlg) {
         printf("create=failed error=%lu\n", GetLastError());
@@ -203,13 +208,14 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     }
     // A setup program that asks for one button hides the second one; it stays in the
     // dialog, so that the check that it does not move still means something.
-    if (IsOneButtonMode(lButtonMode))
+    if (lButtonMode == 1)
         ShowWindow(GetDlgItem(hDlg, IDCANCEL), SW_HIDE);
     ShowWindow(hDlg, SW_SHOW);
     SetForegroundWindow(hDlg);
     Pump(100);
     printf("metrics cxdlgframe=%d cydlgframe=%d cymenu=%d cycaption=%d\n", GetSystemMetrics(SM_CXDLGFRAME),
            GetSystemMetrics(SM_CYDLGFRAME), GetSystemMetrics(SM_CYMENU), GetSystemMetrics(SM_CYCAPTION));
+    printf("args mode=%ld points=%u\n", (long)lButtonMode, (unsigned)wPoints);
 
     bool bOK = LayOut(pApi, hDlg, 1, szText, lIconType, lButtonMode, nIDFocus);
     RECT rFirst;
@@ -217,8 +223,11 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     bOK &= LayOut(pApi, hDlg, 2, szText, lIconType, lButtonMode, nIDFocus);
 
     // The second measurement is bounded by the width the first call gave the control.
+    HWND hText = GetDlgItem(hDlg, 201);
+    HDC hdc = GetDC(hText);
     LONG lWidth2, lHeight2;
-    Measure(GetDlgItem(hDlg, 201), szText, &lWidth2, &lHeight2);
+    MeasureIn(hdc, szText, rFirst.right, rFirst.bottom, &lWidth2, &lHeight2);
+    ReleaseDC(hText, hdc);
     printf("wrap2=%s first_width=%ld second_width=%ld\n", lWidth2 <= rFirst.right ? "within" : "beyond",
            (long)rFirst.right, (long)lWidth2);
 
@@ -236,43 +245,6 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     return bOK ? 0 : 1;
 }
 
-void PrintPlacement(const char *pszWhat, const WindowPlacement &p)
-{
-    if (p.bMove)
-        printf(" %s=%d,%d,%d,%d", pszWhat, p.x, p.y, p.cx, p.cy);
-}
-
-int RunExample(const TelvaridApi *, int, char **)
-{
-    for (LONG lMode = 1; lMode <= 2; ++lMode) {
-        TextDialogLayoutInput in;
-        memset(&in, 0, sizeof in);
-        in.rTextRect = RECT{150, 140, 350, 180};
-        in.rDlgRect = RECT{100, 100, 500, 300};
-        in.rOKRect = RECT{200, 250, 275, 273};
-        in.rCancelRect = RECT{290, 250, 365, 273};
-        in.rExtraRect = RECT{110, 280, 200, 296};
-        in.bHasOK = in.bHasCancel = in.bHasExtra = TRUE;
-        in.lTextWidth = 250;
-        in.lTextHeight = 39;
-        in.lCXDlgFrame = 3;
-        in.lCYDlgFrame = 3;
-        in.lCYMenu = 19;
-        in.lButtonMode = lMode;
-        TextDialogLayout out;
-        ComputeTextDialogLayout(&in, &out);
-        printf("example mode=%ld", (long)lMode);
-        PrintPlacement("text", out.text);
-        PrintPlacement("ok", out.ok);
-        PrintPlacement("cancel", out.cancel);
-        PrintPlacement("extra", out.extra);
-        PrintPlacement("dialog", out.dlg);
-        printf("\n");
-    }
-    return 0;
-}
-
 } // namespace
 
 TVR_HOST_VERB(dialog, "dialog", RunDialog);
-TVR_HOST_VERB(dialogexample, "dialog-example", RunExample);
