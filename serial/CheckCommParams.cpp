@@ -12,9 +12,9 @@
 // Every path that opened the port closes it. Nothing is purged and the settings are not
 // restored. The thread's last-error value is left as the platform calls leave it.
 //
-// Worst case, for any device, as long as the driver honours COMMTIMEOUTS (the only calls
-// that wait on the line are WriteFile, under its 5000 ms time-out, and ReadFile, which
-// the time-outs make return at once):
+// Worst case, for any device, as long as the driver honours COMMTIMEOUTS and opens, sets
+// up and closes a port promptly (the only calls that wait on the line are WriteFile,
+// under its 5000 ms time-out, and ReadFile, which the time-outs make return at once):
 //   port held or missing, command refused    no wait
 //   command flag zero                        no wait: open, settings and close only
 //   command flag non-zero                    20000 ms: the write phase ends within
@@ -48,8 +48,10 @@ static const int kMaxIdleWrites = 3;
 // for 255 x 5000 ms. Three writes that each run their full time-out start at 0, 5 and
 // 10 s, inside the budget, so a stalled line still gets its three attempts; a write
 // that starts inside it ends within 5000 ms, so the write phase ends within 17000 ms.
-// A sound device sends the whole line in time at 170 bit/s or faster.
+// A sound device sends the whole line in time at 170 bit/s or faster (ten bits a byte).
 static const DWORD kWriteBudgetMs = 12000;
+static_assert(kWriteBudgetMs + kWriteTimeoutMs + kReplyWindowMs == 20000,
+              "the worst case written down above and in the README follows from these times");
 
 // Whether a command text fits the line: not null and at most TVR_MAX_COMMAND_CHARS
 // characters, measured without reading past that limit.

@@ -10,8 +10,9 @@
 // Any failed step ends the dialogue; the port is still closed and, as nothing was read,
 // counts as silent. Nothing is kept between calls.
 //
-// Worst case, for any device, as long as the driver honours COMMTIMEOUTS (every call
-// below that waits on the line is a ReadFile or WriteFile under the time-outs set here):
+// Worst case, for any device, as long as the driver honours COMMTIMEOUTS and opens, sets
+// up and closes a port promptly (every call below that waits on the line is a ReadFile
+// or WriteFile under the time-outs set here):
 //   a port that does not open      no wait at all
 //   one opened port                12100 ms: two drains of at most 1550 ms, the writes of
 //                                  "ATE0V1\r" (10 x 7 + 1000 = 1070 ms) and "AT\r"
