@@ -290,6 +290,13 @@ tvr_case "a missing focus control: the focus goes nowhere and the previous focus
 dialog_case any replaced "Modem found." 0 1 999
 tvr_expect_line "focus1=ok result=previous now=none"
 
+tvr_case "called in WM_INITDIALOG: returning FALSE keeps the focus the call gave, TRUE lets the system move it"
+tvr_host dialog-init 0
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "init_focus=control 2"
+tvr_host dialog-init 1
+tvr_expect_line "init_focus=control 1"
+
 tvr_case "tvrprobe dialog shows a laid-out dialog, prints its geometry and closes itself"
 tvr_wine "$TVR_DLL_DIR/tvrprobe.exe" dialog 'Modem found on COM3.\nUse it?' 3 2 --seconds 1
 tvr_expect_eq "exit code" 0 "$RC"

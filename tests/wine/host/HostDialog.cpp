@@ -18,6 +18,11 @@
 //   callN after  (as before)
 //   callN shows need=W,H have=W,H     the text in the control's font at its new width,
 //                                     and the control's client size
+//
+//   tvrhost dialog-init RETURN
+//     a dialog procedure that calls TVRInitTextDialog in WM_INITDIALOG with the focus
+//     asked for on button 2 and returns RETURN (0 or 1) from it; prints
+//     "init_focus=control N" for where the focus ends once the dialog is shown.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -245,6 +250,44 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     return bOK ? 0 : 1;
 }
 
+const TelvaridApi *g_pInitApi = NULL;
+
+// Lays the dialog out while the dialog manager sets it up, as a setup program does, and
+// answers WM_INITDIALOG with the value passed as lParam.
+INT_PTR CALLBACK InitDialogProc(HWND hDlg, UINT uMsg, WPARAM, LPARAM lParam)
+{
+    if (uMsg != WM_INITDIALOG)
+        return FALSE;
+    g_pInitApi->pfnInitTextDialog(hDlg, "Modem found.", 0, 2, IDCANCEL);
+    return static_cast<INT_PTR>(lParam);
+}
+
+int RunInitDialog(const TelvaridApi *pApi, int argc, char **argv)
+{
+    if (argc < 1) {
+        fprintf(stderr, "usage: tvrhost dialog-init RETURN\n");
+        return 2;
+    }
+    g_pInitApi = pApi;
+    MessageDialogTemplate tmpl;
+    HWND hDlg = tmpl.Create(GetModuleHandleA(NULL), InitDialogProc, atoi(argv[0]));
+    if (!hDlg) {
+        printf("create=failed error=%lu\n", GetLastError());
+        return 1;
+    }
+    ShowWindow(hDlg, SW_SHOW);
+    SetForegroundWindow(hDlg);
+    Pump(100);
+    HWND hFocus = GetFocus();
+    if (hFocus && IsChild(hDlg, hFocus))
+        printf("init_focus=control %d\n", GetDlgCtrlID(hFocus));
+    else
+        printf("init_focus=%s\n", hFocus == hDlg ? "dialog" : hFocus ? "elsewhere" : "none");
+    DestroyWindow(hDlg);
+    return 0;
+}
+
 } // namespace
 
 TVR_HOST_VERB(dialog, "dialog", RunDialog);
+TVR_HOST_VERB(dialoginit, "dialog-init", RunInitDialog);
