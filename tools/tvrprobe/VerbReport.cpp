@@ -138,8 +138,8 @@ static void PrintPortLine(int nPort, const PortFinding *pFinding)
         return;
     }
     if (pFinding->pszFailedStep && pFinding->cbReply == 0) {
-        printf("opened, but %s failed (error %lu): not a serial port that takes 2400 bit/s 8N1\n",
-               pFinding->pszFailedStep, (unsigned long)pFinding->dwStepError);
+        printf("can't be probed: it opened, but %s failed (error %lu)\n", pFinding->pszFailedStep,
+               (unsigned long)pFinding->dwStepError);
         return;
     }
     if (pFinding->cbReply == 0) {
