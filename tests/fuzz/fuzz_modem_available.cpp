@@ -11,6 +11,7 @@
 // at most once; the answer is 0, 1 or 2 and agrees with what the service listed.
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -57,11 +58,8 @@ LONG Result(Bytes &in)
     return kResults[in.U8() % (sizeof kResults / sizeof kResults[0])];
 }
 
-void Check(bool b)
-{
-    if (!b)
-        abort();
-}
+// A broken invariant names itself before the fuzzer records the input.
+#define Check(b) ((b) ? (void)0 : (fprintf(stderr, "invariant broken: %s (line %d)\n", #b, __LINE__), abort()))
 
 const char *const kNames[] = {"lineClose", "lineGetDevCaps", "lineGetDevConfig", "lineGetID",
                               "lineInitialize", "lineNegotiateAPIVersion", "lineOpen", "lineShutdown"};

@@ -5,6 +5,7 @@
 // against the readers' stated rules, restated here without the library's code.
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -24,11 +25,8 @@ DWORD Dword(const BYTE *p, size_t cb, size_t at)
     return (DWORD)p[at] | ((DWORD)p[at + 1] << 8) | ((DWORD)p[at + 2] << 16) | ((DWORD)p[at + 3] << 24);
 }
 
-void Check(bool b)
-{
-    if (!b)
-        abort();
-}
+// A broken invariant names itself before the fuzzer records the input.
+#define Check(b) ((b) ? (void)0 : (fprintf(stderr, "invariant broken: %s (line %d)\n", #b, __LINE__), abort()))
 
 // A port name either leaves the buffer untouched or is a copy of the bytes after the
 // handle, at most 75 of them, ended by the first zero of the buffer, with nothing
