@@ -7,8 +7,9 @@
 //                    held by another program, silent, or answering and what it answered
 //   telephony        every line device of TAPI32.DLL (API version 1.3): its name, whether
 //                    it is a data modem, and for a data modem its port and configured speed
-//   the exports      TVRScanForModem, TVRCheckCommParams (the port found, 9600 bit/s,
-//                    "AT"), TVRModemAvailable, TVRInitTextDialog (on a hidden dialog)
+//   the exports      TVRScanForModem, TVRModemAvailable, TVRCheckCommParams (the port
+//                    the scan found, else the one telephony named; 9600 bit/s, "AT"),
+//                    TVRInitTextDialog (on a dialog that is never shown)
 //
 // The probe and the telephony query here are this program's own Win32 and TAPI calls:
 // when the DLL's answer and the table disagree, the table shows what the machine said.
