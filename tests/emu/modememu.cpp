@@ -1,6 +1,7 @@
 // tvr_modememu: a Hayes modem on a pseudo-terminal, for the Wine integration suites.
 //
-//   tvr_modememu [--delay MS] [--interval MS] [--max-seconds S] PROFILE LINK LOG
+//   tvr_modememu [--delay MS] [--interval MS] [--length N] [--stall MS] [--max-seconds S]
+//                PROFILE LINK LOG
 //
 // It opens a pty, points LINK (e.g. $TVR_RIG_DIR/ports/com3) at the slave, and plays
 // PROFILE on the master side:
@@ -14,7 +15,15 @@
 //   chatter  sends a byte every --interval ms (default 5), without end
 //   onebyte  each command line, the empty one included, is answered by one byte "!"
 //   nul      each command line is answered "\0\r\nOK\r\n" (a reply starting with zero)
-//   long     each command line is answered by 200 bytes of text
+//   long     each command line is answered by --length bytes of text (default 200)
+//   nulonly  each command line is answered by four NUL bytes and nothing else
+//   busy     each command line is answered "\r\nOK\r\n"; from the first answer on, the
+//            line is kept busy with a byte every --interval ms, without end
+//   stall    takes no byte for --stall ms (default 3000) from the first open, by
+//            software flow control: the line starts with XON/XOFF output control on
+//            (IXON, which the caller reads back into its DCB and keeps) and the
+//            emulator has sent XOFF, so the caller's writes cannot go on; then it sends
+//            XON, takes everything at once and answers each command line like crlf
 //
 // A command line ends at "\r". Replies leave --delay ms (default 0) after the "\r".
 // It never blocks forever: it stops on SIGTERM, SIGINT or SIGHUP, and after
@@ -60,7 +69,7 @@
 
 namespace {
 
-enum Profile { kCrlf, kBareOk, kError, kEcho, kSilent, kChatter, kOneByte, kNul, kLong };
+enum Profile { kCrlf, kBareOk, kError, kEcho, kSilent, kChatter, kOneByte, kNul, kLong, kNulOnly, kBusy, kStall };
 
 struct ProfileName {
     const char *pszName;
@@ -71,9 +80,12 @@ const ProfileName kProfiles[] = {
     {"crlf", kCrlf},       {"bareok", kBareOk},   {"error", kError},
     {"echo", kEcho},       {"silent", kSilent},   {"chatter", kChatter},
     {"onebyte", kOneByte}, {"nul", kNul},         {"long", kLong},
+    {"nulonly", kNulOnly}, {"busy", kBusy},       {"stall", kStall},
 };
 
 const int kLongReplyBytes = 200;     // more than the scan's 128-byte reply buffer
+const int kNulOnlyBytes = 4;         // a reply of zeros: the scan's judgment sees nothing
+const int kDefaultStallMs = 3000;    // longer than any one write time-out of the scan
 const int kSettingsPollMs = 10;      // how often the line settings are read back
 const speed_t kInitialSpeed = B1200; // a speed the suites never ask for, so a change shows
 
@@ -155,6 +167,11 @@ struct Emulator {
     Profile profile = kCrlf;
     int nDelayMs = 0;
     int nIntervalMs = 5;
+    int nLength = kLongReplyBytes;
+    int nStallMs = kDefaultStallMs;
+    bool bBusy = false;          // busy: the answer has begun, the line stays busy
+    double stallEndMs = -1;      // stall: when XON goes out (-1: not yet opened)
+    bool bStallOver = false;     // stall: XON has gone out
     FILE *pLog = nullptr;
     int fdMaster = -1;
     int fdSlave = -1;
@@ -199,10 +216,15 @@ struct Emulator {
             if (cmd.empty())
                 return "";
             std::string s;
-            while (static_cast<int>(s.size()) < kLongReplyBytes)
+            while (static_cast<int>(s.size()) < nLength)
                 s += "0123456789";
-            return s.substr(0, kLongReplyBytes);
+            return s.substr(0, nLength);
         }
+        case kNulOnly:
+            return cmd.empty() ? "" : std::string(kNulOnlyBytes, '\0');
+        case kBusy:
+        case kStall:
+            return cmd.empty() ? "" : bAt ? "\r\nOK\r\n" : "\r\nERROR\r\n";
         case kSilent:
         case kChatter:
             break;
@@ -230,6 +252,10 @@ struct Emulator {
         std::string reply = ReplyTo(cmd);
         if (!reply.empty())
             pending.push_back({NowMs() + nDelayMs, reply});
+        if (profile == kBusy && !reply.empty() && !bBusy) {
+            bBusy = true;
+            nextChatterMs = NowMs() + nDelayMs + nIntervalMs;
+        }
     }
 
     void SendDue()
@@ -243,10 +269,28 @@ struct Emulator {
                 ++i;
             }
         }
-        if (profile == kChatter && now >= nextChatterMs) {
+        if ((profile == kChatter || bBusy) && now >= nextChatterMs) {
             Send("~", false);
             nextChatterMs = now + nIntervalMs;
         }
+    }
+
+    // The stall is timed from the caller's first open; XOFF went out at start already.
+    void StartStall()
+    {
+        stallEndMs = NowMs() + nStallMs;
+        char buf[32];
+        snprintf(buf, sizeof buf, "until=%.3f", stallEndMs);
+        Log("stall", buf);
+    }
+
+    void EndStallWhenDue()
+    {
+        if (profile != kStall || bStallOver || stallEndMs < 0 || NowMs() < stallEndMs)
+            return;
+        static const char kXon = 0x11;
+        bStallOver = write(fdMaster, &kXon, 1) == 1;
+        Log("xon", "");
     }
 
     int NextTimeoutMs()
@@ -256,16 +300,19 @@ struct Emulator {
         for (const Pending &p : pending)
             if (p.dueMs < next)
                 next = p.dueMs;
-        if (profile == kChatter && nextChatterMs < next)
+        if ((profile == kChatter || bBusy) && nextChatterMs < next)
             next = nextChatterMs;
+        if (profile == kStall && !bStallOver && stallEndMs >= 0 && stallEndMs < next)
+            next = stallEndMs;
         return next <= now ? 0 : static_cast<int>(next - now) + 1;
     }
 };
 
 int Usage()
 {
-    fprintf(stderr, "usage: tvr_modememu [--delay MS] [--interval MS] [--max-seconds S] PROFILE LINK LOG\n"
-                    "profiles: crlf bareok error echo silent chatter onebyte nul long\n");
+    fprintf(stderr, "usage: tvr_modememu [--delay MS] [--interval MS] [--length N] [--stall MS] [--max-seconds S]"
+                    " PROFILE LINK LOG\n"
+                    "profiles: crlf bareok error echo silent chatter onebyte nul long nulonly busy stall\n");
     return 2;
 }
 
@@ -282,6 +329,10 @@ int main(int argc, char **argv)
             emu.nDelayMs = n;
         else if (strcmp(argv[i], "--interval") == 0 && n > 0)
             emu.nIntervalMs = n;
+        else if (strcmp(argv[i], "--length") == 0 && n > 0)
+            emu.nLength = n;
+        else if (strcmp(argv[i], "--stall") == 0 && n >= 0)
+            emu.nStallMs = n;
         else if (strcmp(argv[i], "--max-seconds") == 0 && n > 0)
             nMaxSeconds = n;
         else
@@ -338,7 +389,21 @@ int main(int argc, char **argv)
     cfsetispeed(&t, kInitialSpeed);
     cfsetospeed(&t, kInitialSpeed);
     t.c_cflag |= CSTOPB;
+    // The stall: output control by XON/XOFF on the line, and XOFF sent before anyone
+    // opens it, so that the caller's first write already waits.
+    if (emu.profile == kStall) {
+        t.c_iflag |= IXON;
+        t.c_cc[VSTOP] = 0x13;
+        t.c_cc[VSTART] = 0x11;
+    }
     tcsetattr(emu.fdSlave, TCSANOW, &t);
+    if (emu.profile == kStall) {
+        static const char kXoff = 0x13;
+        if (write(emu.fdMaster, &kXoff, 1) != 1) {
+            perror("xoff");
+            return 1;
+        }
+    }
 
     int fdNotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fdNotify < 0 || inotify_add_watch(fdNotify, szSlave, IN_OPEN | IN_CLOSE) < 0) {
@@ -371,8 +436,11 @@ int main(int argc, char **argv)
             while ((len = read(fdNotify, buf, sizeof buf)) > 0) {
                 for (char *p = buf; p < buf + len;) {
                     inotify_event *ev = reinterpret_cast<inotify_event *>(p);
-                    if (ev->mask & IN_OPEN)
+                    if (ev->mask & IN_OPEN) {
                         emu.Log("open", "");
+                        if (emu.profile == kStall && emu.stallEndMs < 0)
+                            emu.StartStall();
+                    }
                     if (ev->mask & IN_CLOSE)
                         emu.Log("close", "");
                     p += sizeof(inotify_event) + ev->len;
@@ -400,6 +468,7 @@ int main(int argc, char **argv)
             emu.Log("settings", now);
             settings = now;
         }
+        emu.EndStallWhenDue();
         emu.SendDue();
     }
 
