@@ -19,53 +19,25 @@
 
 #include "fake_platform.h"
 #include "fake_tapi.h"
+#include "fuzz_input.h"
 #include "telephony/ModemQuery.h"
 
 namespace {
 
-// Consumes the fuzzer's bytes; past the end every read gives 0.
-class Bytes {
-public:
-    Bytes(const uint8_t *p, size_t cb) : m_p(p), m_cb(cb) {}
-    uint8_t U8() { return m_cb ? (--m_cb, *m_p++) : 0; }
-    DWORD U32()
-    {
-        DWORD dw = 0;
-        for (int i = 0; i < 4; ++i)
-            dw |= static_cast<DWORD>(U8()) << (8 * i);
-        return dw;
-    }
-    std::string Text(size_t cchMax)
-    {
-        size_t cch = U8() % (cchMax + 1);
-        std::string str;
-        for (size_t i = 0; i < cch; ++i)
-            str.push_back(static_cast<char>(U8()));
-        return str;
-    }
-
-private:
-    const uint8_t *m_p;
-    size_t m_cb;
-};
-
 // Result codes a service gives: success, a positive request ID, the version refusal
 // that skips a device, and failures.
-LONG Result(Bytes &in)
+LONG Result(FuzzBytes &in)
 {
     static const LONG kResults[] = {0, 0, 0, 0, 1, 0x7FFFFFFF, (LONG)0x8000000C, (LONG)0x80000048,
                                     (LONG)0x80000002, (LONG)0x80000044, (LONG)0xFFFFFFFF};
     return kResults[in.U8() % (sizeof kResults / sizeof kResults[0])];
 }
 
-// A broken invariant names itself before the fuzzer records the input.
-#define Check(b) ((b) ? (void)0 : (fprintf(stderr, "invariant broken: %s (line %d)\n", #b, __LINE__), abort()))
-
 const char *const kNames[] = {"lineClose", "lineGetDevCaps", "lineGetDevConfig", "lineGetID",
                               "lineInitialize", "lineNegotiateAPIVersion", "lineOpen", "lineShutdown"};
 
 // Patches the four header fields that a reader trusts, each with a chosen value.
-fake::tapi::BlockPatch HeaderPatch(Bytes &in, DWORD dwOffsetA, DWORD dwOffsetB, DWORD dwOffsetC, DWORD dwOffsetD)
+fake::tapi::BlockPatch HeaderPatch(FuzzBytes &in, DWORD dwOffsetA, DWORD dwOffsetB, DWORD dwOffsetC, DWORD dwOffsetD)
 {
     const DWORD adwOffsets[4] = {dwOffsetA, dwOffsetB, dwOffsetC, dwOffsetD};
     DWORD adwValues[4];
@@ -84,7 +56,7 @@ fake::tapi::BlockPatch HeaderPatch(Bytes &in, DWORD dwOffsetA, DWORD dwOffsetB, 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
 {
     fake::Reset();
-    Bytes in(pData, cbData);
+    FuzzBytes in(pData, cbData);
     fake::tapi::Scenario &sc = fake::tapi::Script();
     const uint8_t bSetup = in.U8();
     sc.bLibraryPresent = (bSetup & 0x0F) != 0;

@@ -24,6 +24,7 @@
 #include "fake_platform.h"
 #include "fake_serial.h"
 #include "frame/telvarid.h"
+#include "fuzz_input.h"
 
 namespace {
 
@@ -32,37 +33,13 @@ using fake::serial::Port;
 const DWORD kScanCeilingMs = 48400;  // four opened ports, each at its worst
 const DWORD kCheckCeilingMs = 20000; // write budget, one last write, the reply window
 
-class Bytes {
-public:
-    Bytes(const uint8_t *p, size_t cb) : m_p(p), m_cb(cb) {}
-    uint8_t U8() { return m_cb ? (--m_cb, *m_p++) : 0; }
-    DWORD U16() { return U8() | (static_cast<DWORD>(U8()) << 8); }
-    DWORD U32() { return U16() | (U16() << 16); }
-    std::string Text(size_t cchMax)
-    {
-        size_t cch = U16() % (cchMax + 1);
-        std::string str;
-        for (size_t i = 0; i < cch; ++i)
-            str.push_back(static_cast<char>(U8()));
-        return str;
-    }
-    bool Empty() const { return m_cb == 0; }
-
-private:
-    const uint8_t *m_p;
-    size_t m_cb;
-};
-
-// A broken invariant names itself before the fuzzer records the input.
-#define Check(b) ((b) ? (void)0 : (fprintf(stderr, "invariant broken: %s (line %d)\n", #b, __LINE__), abort()))
-
 const DWORD kErrors[] = {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, ERROR_INVALID_PARAMETER, ERROR_IO_DEVICE,
                          ERROR_GEN_FAILURE, 995 /* ERROR_OPERATION_ABORTED */, ERROR_SEM_TIMEOUT};
 
-DWORD Error(Bytes &in) { return kErrors[in.U8() % (sizeof kErrors / sizeof kErrors[0])]; }
+DWORD Error(FuzzBytes &in) { return kErrors[in.U8() % (sizeof kErrors / sizeof kErrors[0])]; }
 
 // Replies worth trying: a modem's, a bare "OK", NUL bytes, a long answer, an echo.
-std::string Reply(Bytes &in)
+std::string Reply(FuzzBytes &in)
 {
     switch (in.U8() % 6) {
     case 0:
@@ -80,7 +57,7 @@ std::string Reply(Bytes &in)
     }
 }
 
-fake::serial::WriteStep Write(Bytes &in)
+fake::serial::WriteStep Write(FuzzBytes &in)
 {
     switch (in.U8() % 5) {
     case 0:
@@ -98,7 +75,7 @@ fake::serial::WriteStep Write(Bytes &in)
 }
 
 // bPaceable: the line will run at a speed at which bytes leave (not 0 bit/s).
-void ScriptPort(Bytes &in, Port &port, bool bPaceable)
+void ScriptPort(FuzzBytes &in, Port &port, bool bPaceable)
 {
     const uint8_t bKind = in.U8();
     if (bKind & 1)
@@ -138,7 +115,7 @@ const char *const kFailable[] = {"CreateFileA", "GetCommState", "SetCommState", 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
 {
     fake::Reset();
-    Bytes in(pData, cbData);
+    FuzzBytes in(pData, cbData);
     const uint8_t bMode = in.U8();
     // A busy poll reads only the clock: each reading moves it by 1 ms, as time passes.
     fake::SetTickStep(1);

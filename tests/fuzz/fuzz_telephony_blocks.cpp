@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include "fake_platform.h"
+#include "fuzz_input.h"
 #include "telephony/TapiLayout.h"
 
 namespace {
@@ -24,9 +25,6 @@ DWORD Dword(const BYTE *p, size_t cb, size_t at)
         return 0;
     return (DWORD)p[at] | ((DWORD)p[at + 1] << 8) | ((DWORD)p[at + 2] << 16) | ((DWORD)p[at + 3] << 24);
 }
-
-// A broken invariant names itself before the fuzzer records the input.
-#define Check(b) ((b) ? (void)0 : (fprintf(stderr, "invariant broken: %s (line %d)\n", #b, __LINE__), abort()))
 
 // A port name either leaves the buffer untouched or is a copy of the bytes after the
 // handle, at most 75 of them, ended by the first zero of the buffer, with nothing

@@ -42,7 +42,29 @@ tvr_start_display() {
     done
 }
 
+# Setup programs such as NSIS installers let a plug-in's DLL find other DLLs only in the
+# system folder (SetDefaultDllDirectories), as the system's TAPI32.DLL is found on
+# Windows. tvr_system_tapi DOUBLE puts the telephony double there, in place of Wine's own
+# tapi32.dll (the DLL override prefers it to the builtin), and sets TVR_SYSTEM_DIR,
+# where its scenario goes and its call log appears; Wine's file is kept in the prefix
+# and put back by tvr_system_tapi_restore, which the end of the suite runs in any case.
+tvr_system_tapi() {
+    TVR_SYSTEM_DIR=$WINEPREFIX/drive_c/windows/system32
+    local saved=$WINEPREFIX/.tvr-wine-tapi32.dll
+    [[ -f $saved ]] || cp "$TVR_SYSTEM_DIR/tapi32.dll" "$saved"
+    cp "$1" "$TVR_SYSTEM_DIR/tapi32.dll"
+    TVR_SYSTEM_TAPI_STAGED=1
+}
+
+tvr_system_tapi_restore() {
+    [[ ${TVR_SYSTEM_TAPI_STAGED:-0} == 1 ]] || return 0
+    cp "$WINEPREFIX/.tvr-wine-tapi32.dll" "$TVR_SYSTEM_DIR/tapi32.dll"
+    rm -f "$TVR_SYSTEM_DIR/tapi-scenario.txt" "$TVR_SYSTEM_DIR/tapi-calls.log"
+    TVR_SYSTEM_TAPI_STAGED=0
+}
+
 tvr_cleanup() {
+    tvr_system_tapi_restore
     tvr_stop_background
     wineserver -k >/dev/null 2>&1 || true
     if [[ -n $TVR_XVFB_PID ]]; then

@@ -53,18 +53,9 @@ tvr_expect_eq "x86-unicode installer" "pei-i386" "$(dist_format "$dist_root/exam
 tvr_expect_eq "amd64-unicode installer" "pei-x86-64" \
     "$(dist_format "$dist_root/examples/nsis/modem-check-amd64-unicode.exe")"
 
-# An NSIS installer lets its plug-ins' DLLs find other DLLs only in the system folder, as
-# the system's TAPI32.DLL is found on Windows: for these cases the telephony double and
-# its scenario stand in the prefix's system folder, in place of Wine's placeholder, which
-# is put back afterwards.
-dist_system=$WINEPREFIX/drive_c/windows/system32
-dist_unstage_system() {
-    [[ -f $dist_stage/tapi32.dll.wine ]] && cp "$dist_stage/tapi32.dll.wine" "$dist_system/tapi32.dll"
-    rm -f "$dist_system/tapi-scenario.txt" "$dist_system/tapi-calls.log"
-}
-trap 'dist_unstage_system; tvr_cleanup' EXIT
-cp "$dist_system/tapi32.dll" "$dist_stage/tapi32.dll.wine"
-cp "$dist_tapi" "$dist_system/tapi32.dll"
+# The installer finds TAPI32.DLL only in the system folder: the double stands there.
+tvr_system_tapi "$dist_tapi"
+dist_system=$TVR_SYSTEM_DIR
 TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=")
 dist_installer=$dist_root/examples/nsis/modem-check-$dist_nsis.exe
 dist_nsis_answers=$dist_root/examples/nsis/telvarid-answers.txt
@@ -86,8 +77,7 @@ rm -f "$dist_nsis_answers"
 tvr_wine "$dist_installer" /S
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_eq "answers" "scan=0 port=0 check=- modem=0 name="$'\n'"$dist_none_words" "$(dist_text "$dist_nsis_answers")"
-dist_unstage_system
-trap tvr_cleanup EXIT
+tvr_system_tapi_restore
 
 # ---- C ---------------------------------------------------------------------------------
 

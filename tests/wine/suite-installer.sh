@@ -31,20 +31,9 @@ inst_build amd64-unicode "$TVR_DLL64_DIR" "$inst_stage/modem-setup-amd64-unicode
 tvr_expect_eq "x86-unicode installer" "pei-i386" "$(inst_format "$inst_stage/modem-setup-x86-unicode.exe")"
 tvr_expect_eq "amd64-unicode installer" "pei-x86-64" "$(inst_format "$inst_stage/modem-setup-amd64-unicode.exe")"
 
-# An NSIS installer lets the loader search only the system folder for the DLLs that a
-# plug-in's DLL loads (SetDefaultDllDirectories), as a real setup program would find
-# the system's TAPI32.DLL. So for these cases the telephony double, with its scenario
-# beside it, stands in the prefix's system folder (the 64-bit one in a win64 prefix),
-# preferred to Wine's builtin by the DLL override, in place of Wine's placeholder
-# tapi32.dll, which is put back afterwards.
-inst_system=$WINEPREFIX/drive_c/windows/system32
-inst_unstage() {
-    [[ -f $inst_stage/tapi32.dll.wine ]] && cp "$inst_stage/tapi32.dll.wine" "$inst_system/tapi32.dll"
-    rm -f "$inst_system/tapi-scenario.txt" "$inst_system/tapi-calls.log"
-}
-trap 'inst_unstage; tvr_cleanup' EXIT
-cp "$inst_system/tapi32.dll" "$inst_stage/tapi32.dll.wine"
-cp "$TVR_DLL_DIR/tapi/TAPI32.dll" "$inst_system/tapi32.dll"
+# The installer finds TAPI32.DLL only in the system folder: the double stands there.
+tvr_system_tapi "$TVR_DLL_DIR/tapi/TAPI32.dll"
+inst_system=$TVR_SYSTEM_DIR
 TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=")
 
 tvr_case "the $inst_target installer finds the modem on COM3, checks it, and hears of a fast data modem"
@@ -65,5 +54,4 @@ rm -f "$answers"
 tvr_wine "$installer" /S
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_eq "answers" "scan=0 port=0 check=0 modem=0 name=" "$(tr -d '\r' <"$answers" 2>/dev/null)"
-inst_unstage
-trap tvr_cleanup EXIT
+tvr_system_tapi_restore
