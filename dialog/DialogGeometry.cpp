@@ -13,12 +13,22 @@
 // 202. Only then is the row mended: the text control's corner is kept inside the client
 // area, the buttons keep their order and spacing (pulled apart if they overlapped) but
 // move right of control 202, and the dialog grows to hold the row.
+//
+// The icon (control 200) is never moved, but the row must not lie over it either. In the
+// usual template the icon stands beside the text's first line and reaches below a
+// one-line text, so a row 10 pixels under such a text lies over the icon's bottom rows
+// (control 202 at x = 10 always sits under an icon at the left). A button or control 202
+// over the icon therefore also makes the fixed rules' result fail, and the mend then
+// moves the whole row down until its top is one row gap below the icon's bottom, the
+// same distance the rules keep between the text and the row. The text control is not
+// checked against the icon: where the template puts the one over the other, only
+// moving one of them could part them, and neither is moved for this.
 #include "DialogGeometry.h"
 
 static const long long llIntMax = 2147483647LL;     // largest value SetWindowPos accepts
 static const long long llIntMin = -2147483647LL - 1; // smallest value SetWindowPos accepts
 static const long long llTextPadding = 5;   // added below and beside the measured text
-static const long long llRowGap = 10;       // between the text control and the button row
+static const long long llRowGap = 10;       // between the text control (or the icon) and the button row
 static const long long llExtraLeft = 10;    // client x of control 202 in the button row
 static const long long llBottomMargin = 10; // below the button-height allowance
 static const long long llRowSpacing = 10;   // a mended row's gaps: between its controls and at its ends
@@ -32,8 +42,9 @@ struct Box {
     long long llCY;
 };
 
-// Every placement of the layout, and the button height that the dialog's height counts
-// twice (0 for a row without a button).
+// Every placement of the layout, the button height that the dialog's height counts
+// twice (0 for a row without a button), and where the icon stands (never moved, never
+// emitted; bMove FALSE when the dialog has no icon whose rectangle could be read).
 struct Plan {
     Box text;
     Box ok;
@@ -41,6 +52,7 @@ struct Plan {
     Box extra;
     Box dlg;
     long long llRowHeight;
+    Box icon;
 };
 
 BOOL IsOneButtonMode(LONG lButtonMode)
@@ -93,6 +105,19 @@ static void Leave(Box *pBox)
     pBox->llY = 0;
     pBox->llCX = 0;
     pBox->llCY = 0;
+}
+
+// A screen position in the dialog's client coordinates, as the dialog stood before the
+// layout: less the dialog's frame across, and less the menu-bar allowance for the
+// caption and the frame down.
+static long long ClientX(const TextDialogLayoutInput *pIn, LONG lScreenX)
+{
+    return static_cast<long long>(lScreenX) - pIn->lCXDlgFrame - pIn->rDlgRect.left;
+}
+
+static long long ClientY(const TextDialogLayoutInput *pIn, LONG lScreenY)
+{
+    return static_cast<long long>(lScreenY) - pIn->lCYMenu - pIn->lCYDlgFrame - pIn->rDlgRect.top;
 }
 
 // The dialog's outer size around its client area: the client area starts one frame in
@@ -201,10 +226,20 @@ static BOOL Overlap(const Box *pA, const Box *pB)
            pB->llY < pA->llY + pA->llCY;
 }
 
-// TRUE when every placed window lies inside the dialog's client area and no two of the
-// text control, the buttons and control 202 overlap.
+// TRUE when a button or control 202 lies over the icon.
+static BOOL RowOverIcon(const Plan *pPlan)
+{
+    return Overlap(&pPlan->ok, &pPlan->icon) || Overlap(&pPlan->cancel, &pPlan->icon) ||
+           Overlap(&pPlan->extra, &pPlan->icon);
+}
+
+// TRUE when every placed window lies inside the dialog's client area, no two of the
+// text control, the buttons and control 202 overlap, and no button and not control 202
+// lies over the icon.
 static BOOL FitsClientArea(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 {
+    if (RowOverIcon(pPlan))
+        return FALSE;
     const long long llClientWidth = ClientWidth(pIn, pPlan->dlg.llCX);
     const long long llClientHeight = ClientHeight(pIn, pPlan->dlg.llCY);
     const Box *rgpBoxes[] = {&pPlan->text, &pPlan->ok, &pPlan->cancel, &pPlan->extra};
@@ -223,15 +258,16 @@ static BOOL FitsClientArea(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 // that nothing overlaps and everything lies inside: the row starts below the text
 // control, the buttons keep their order and distance (or are pulled apart when they
 // overlapped each other) and keep their centred place unless that lies left of the
-// client area or under control 202, in which case they start one gap right of it; the
-// dialog widens and heightens only as far as the row and the text need.
+// client area or under control 202, in which case they start one gap right of it; a row
+// that would then lie over the icon moves down to one gap below it; the dialog widens
+// and heightens only as far as the row and the text need.
 static void MendButtonRow(const TextDialogLayoutInput *pIn, Plan *pPlan)
 {
     Box *pOK = &pPlan->ok;
     Box *pCancel = &pPlan->cancel;
     Box *pExtra = &pPlan->extra;
 
-    const long long llRowTop = pPlan->text.llY + Max(pPlan->text.llCY, 0) + llRowGap;
+    long long llRowTop = pPlan->text.llY + Max(pPlan->text.llCY, 0) + llRowGap;
 
     // The buttons as one group: where the fixed rules put its left edge, how wide it is
     // and where each button sits inside it.
@@ -272,6 +308,17 @@ static void MendButtonRow(const TextDialogLayoutInput *pIn, Plan *pPlan)
     if (pCancel->bMove)
         Place(pCancel, llGroupLeft + llCancelOffset, llRowTop, pCancel->llCX, pCancel->llCY);
 
+    // Where a control of the row, at its final x, lies over the icon, the whole row moves
+    // down to one gap below the icon's bottom. That control's top lies above the icon's
+    // bottom, so this moves the row down, and below the icon nothing of it can overlap.
+    if (RowOverIcon(pPlan)) {
+        llRowTop = pPlan->icon.llY + pPlan->icon.llCY + llRowGap;
+        Box *rgpRow[] = {pOK, pCancel, pExtra};
+        for (Box *pBox : rgpRow)
+            if (pBox->bMove)
+                pBox->llY = llRowTop;
+    }
+
     // The client width the text and the row need, with one gap after the row's last
     // control; the client height they need, with the bottom margin below the lowest.
     long long llNeedWidth = pPlan->text.llX + Max(pPlan->text.llCX, 0);
@@ -306,11 +353,16 @@ void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout 
 {
     // The text control's new top-left corner in dialog client coordinates: its screen
     // position less the dialog's frame and the menu-bar allowance for the caption.
-    const long long llTextX = static_cast<long long>(pIn->rTextRect.left) - pIn->lCXDlgFrame - pIn->rDlgRect.left;
-    const long long llTextY =
-        static_cast<long long>(pIn->rTextRect.top) - pIn->lCYMenu - pIn->lCYDlgFrame - pIn->rDlgRect.top;
+    const long long llTextX = ClientX(pIn, pIn->rTextRect.left);
+    const long long llTextY = ClientY(pIn, pIn->rTextRect.top);
 
     Plan plan;
+    // The icon, where the layout leaves it, in the same client coordinates.
+    if (pIn->bHasIcon)
+        Place(&plan.icon, ClientX(pIn, pIn->rIconRect.left), ClientY(pIn, pIn->rIconRect.top),
+              WidthOf(&pIn->rIconRect), HeightOf(&pIn->rIconRect));
+    else
+        Leave(&plan.icon);
     LayOutFromText(pIn, llTextX, llTextY, &plan);
     if (!FitsClientArea(pIn, &plan)) {
         // The text control keeps its corner unless that lies outside the client area.

@@ -7,6 +7,7 @@
 //   button row    top = lYOffset + lTextHeight + 15, centred on [0, row span)
 //                 [202 at x = 10]   [button 1] [button 2]
 //   dialog        lDlgWidth x lDlgHeight, centred on its old window rectangle
+//   icon          control 200 stays where it is; the button row keeps clear of it
 #ifndef TVR_DIALOG_DIALOGGEOMETRY_H
 #define TVR_DIALOG_DIALOGGEOMETRY_H
 
@@ -30,9 +31,11 @@ struct TextDialogLayoutInput {
     RECT rOKRect;         // button 1, valid when bHasOK
     RECT rCancelRect;     // button 2, valid when bHasCancel (looked up in two-button mode only)
     RECT rExtraRect;      // control 202, valid when bHasExtra
+    RECT rIconRect;       // control 200, valid when bHasIcon; never moved
     BOOL bHasOK;
     BOOL bHasCancel;
     BOOL bHasExtra;
+    BOOL bHasIcon;
     LONG lTextWidth;      // measured text, device units
     LONG lTextHeight;
     LONG lCXDlgFrame;     // SM_CXDLGFRAME
@@ -65,11 +68,13 @@ BOOL IsOneButtonMode(LONG lButtonMode);
 
 // Computes every placement from pIn into pOut. Where the fixed rules put every window
 // inside the dialog's client area without two of the text control, the buttons and
-// control 202 overlapping, their result stands to the pixel; otherwise (a short text
-// under a wide button row, say) the row is moved right of control 202 and the dialog
-// grows until everything lies inside without overlap. All sums are formed at 64 bits
-// and each result is clamped to the int range, so extreme rectangles cannot overflow;
-// results that fit are exact.
+// control 202 overlapping, and without a button or control 202 over the icon, their
+// result stands to the pixel; otherwise (a short text under a wide button row, say) the
+// row is moved right of control 202, and below the icon when it would lie over it, and
+// the dialog grows until everything lies inside without overlap. The icon and the text
+// control are never moved for this: a text control that the template puts over the
+// icon stays there. All sums are formed at 64 bits and each result is clamped to the
+// int range, so extreme rectangles cannot overflow; results that fit are exact.
 void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout *pOut);
 
 #endif // TVR_DIALOG_DIALOGGEOMETRY_H

@@ -5,7 +5,8 @@
 //     -> DrawTextA(DT_CALCRECT) -> LPtoDP(width, height)
 //     -> [WM_GETFONT: SelectObject(font) -> DrawTextA -> LPtoDP -> SelectObject(old)]
 //     -> ReleaseDC
-//   GetWindowRect(201), GetWindowRect(dialog), the three metrics, buttons, control 202
+//   GetWindowRect(201), GetWindowRect(dialog), the three metrics, buttons, control 202,
+//     icon control 200 (read only: the layout keeps the button row clear of it)
 //   ComputeTextDialogLayout
 //   SetWindowPos(201), SetWindowTextA(201), SetWindowPos(1), [SetWindowPos(2)],
 //     [SetWindowPos(202)], SetWindowPos(dialog)
@@ -18,9 +19,11 @@
 //
 // What stops the layout, before anything moves: no control 201, no device context for
 // it, a failed GetClientRect on it, or a failed GetWindowRect on control 201 or on the
-// dialog. Nothing is ever computed from a rectangle that was never read. A button or
-// control 202 whose window rectangle can't be read counts as missing, like a control
-// the dialog doesn't have.
+// dialog. Nothing is ever computed from a rectangle that was never read. A button,
+// control 202 or the icon control whose window rectangle can't be read counts as
+// missing, like a control the dialog doesn't have. The icon control is read after the
+// icon step has set its image (a static icon control takes its icon's size then) and is
+// never moved.
 #include <windows.h>
 #include <string.h>
 
@@ -142,6 +145,10 @@ void SizeTextDialog(HWND hDlg, LPCSTR lpszText, LONG lButtonMode)
     if (!IsOneButtonMode(lButtonMode))
         in.bHasCancel = ReadControlRect(hDlg, TVR_ID_BUTTON2, &hCancel, &in.rCancelRect);
     in.bHasExtra = ReadControlRect(hDlg, TVR_ID_EXTRA, &hExtra, &in.rExtraRect);
+    // Its window rectangle in screen coordinates; the layout turns it into client
+    // coordinates as it does the text control's corner.
+    HWND hIcon = NULL;
+    in.bHasIcon = ReadControlRect(hDlg, TVR_ID_ICON, &hIcon, &in.rIconRect);
 
     TextDialogLayout out;
     ComputeTextDialogLayout(&in, &out);

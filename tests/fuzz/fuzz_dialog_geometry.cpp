@@ -1,13 +1,22 @@
 // The dialog geometry over any rectangles, metrics, text extents, button modes and
-// missing controls. The fuzzer's bytes give each input either as an ordinary value (a
-// 16-bit coordinate, a small metric) or, now and then, as any 32-bit value.
+// missing controls (the icon control among them). The fuzzer's bytes give each input
+// either as an ordinary value (a 16-bit coordinate, a small metric) or, now and then, as
+// any 32-bit value.
 //
 // Invariants: no undefined behaviour for any input (UBSan); and for ordinary inputs,
 // where the fixed rules (restated here, step by step, without the library's code) put
 // every window inside the client area without two of the text control, the buttons
-// and control 202 overlapping, the result is exactly theirs; where they do not, the
-// mended result has every window inside and no two overlapping, sizes as the rules give
-// them, control 202 at x = 10, and the dialog centred on its old rectangle.
+// and control 202 overlapping and without a button or control 202 over the icon, the
+// result is exactly theirs; where they do not, the mended result has every window inside
+// and none of them over another or (buttons and control 202) over the icon, sizes as
+// the rules give them, control 202 at x = 10, the row 10 below the text control or, where
+// it would lie there over the icon, 10 below the icon, and the dialog centred on its old
+// rectangle.
+//
+// Input layout: five rectangles (text, dialog, button 1, button 2, control 202), the
+// presence bits, text width and height, the three metrics, the button mode; then the
+// icon: a byte whose low bit set means no icon control, and its rectangle. An input that
+// ends before the icon has one with an empty rectangle, which overlaps nothing.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -85,6 +94,24 @@ struct Layout {
     Box text, ok, cancel, extra, dlg;
 };
 
+// The icon where it stands, in client coordinates: its screen position less the frame
+// across, and less the menu-bar allowance and the frame down, as the text's corner.
+Box Icon(const TextDialogLayoutInput &in)
+{
+    if (!in.bHasIcon)
+        return Box{false, 0, 0, 0, 0};
+    return Box{true, static_cast<long long>(in.rIconRect.left) - in.lCXDlgFrame - in.rDlgRect.left,
+               static_cast<long long>(in.rIconRect.top) - in.lCYMenu - in.lCYDlgFrame - in.rDlgRect.top,
+               W(in.rIconRect), H(in.rIconRect)};
+}
+
+// A button or control 202 over the icon.
+bool RowOverIcon(const TextDialogLayoutInput &in, const Layout &l)
+{
+    const Box icon = Icon(in);
+    return Overlap(l.ok, icon) || Overlap(l.cancel, icon) || Overlap(l.extra, icon);
+}
+
 // The fixed rules, step by step.
 Layout Rules(const TextDialogLayoutInput &in)
 {
@@ -118,10 +145,13 @@ Layout Rules(const TextDialogLayoutInput &in)
     return l;
 }
 
-// Inside the client area (one frame on each side, the menu-bar allowance at the top)
-// and no two of the text control, the buttons and control 202 overlapping.
+// Inside the client area (one frame on each side, the menu-bar allowance at the top),
+// no two of the text control, the buttons and control 202 overlapping, and neither
+// button nor control 202 over the icon.
 bool Fits(const TextDialogLayoutInput &in, const Layout &l)
 {
+    if (RowOverIcon(in, l))
+        return false;
     const long long cxClient = l.dlg.cx - 2LL * in.lCXDlgFrame;
     const long long cyClient = l.dlg.cy - in.lCYMenu - 2LL * in.lCYDlgFrame;
     const Box *boxes[] = {&l.text, &l.ok, &l.cancel, &l.extra};
@@ -168,6 +198,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     in.lCYMenu = bytes.Small(&bOrdinary, 60);
     static const LONG kModes[] = {1, 2, 0, -1, 0x7FFFFFFF, static_cast<LONG>(0x80000000)};
     in.lButtonMode = kModes[bytes.U8() % 6];
+    in.bHasIcon = (bytes.U8() & 1) == 0;
+    in.rIconRect.left = bytes.Coord(&bOrdinary);
+    in.rIconRect.top = bytes.Coord(&bOrdinary);
+    in.rIconRect.right = bytes.Coord(&bOrdinary);
+    in.rIconRect.bottom = bytes.Coord(&bOrdinary);
 
     TextDialogLayout out;
     ComputeTextDialogLayout(&in, &out);
@@ -202,6 +237,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
         Check(got.cancel.cx == rules.cancel.cx && got.cancel.cy == rules.cancel.cy);
     if (got.extra.bMove)
         Check(got.extra.x == 10 && got.extra.cx == rules.extra.cx && got.extra.cy == rules.extra.cy);
+    // The row: 10 below the text control; where a control of it, at the x it got, would
+    // lie there over the icon, 10 below the icon instead.
+    Layout under = got;
+    const long long yTextRow = got.text.y + (got.text.cy > 0 ? got.text.cy : 0) + 10;
+    under.ok.y = under.cancel.y = under.extra.y = yTextRow;
+    const Box icon = Icon(in);
+    const long long yRow = RowOverIcon(in, under) ? icon.y + icon.cy + 10 : yTextRow;
+    Check(!got.ok.bMove || got.ok.y == yRow);
+    Check(!got.cancel.bMove || got.cancel.y == yRow);
+    Check(!got.extra.bMove || got.extra.y == yRow);
+    // Whatever the sizes, no button and not control 202 over the icon.
+    Check(!RowOverIcon(in, got));
     Check(got.dlg.x == in.rDlgRect.left + Half(W(in.rDlgRect) - got.dlg.cx));
     Check(got.dlg.y == in.rDlgRect.top + Half(H(in.rDlgRect) - got.dlg.cy));
     // Sizes that cannot be drawn (negative ones) make no promise of fitting.

@@ -1,8 +1,9 @@
 // The message dialog's layout as pure arithmetic: the reference dialog to the pixel in
 // both button modes, the edge cases of centring and button sizes, the dialogs that lack
 // a button, short texts whose button row would not fit (mended so that every window lies
-// inside the client area without overlap), and extreme coordinates that must neither
-// overflow nor lose exactness.
+// inside the client area without overlap), a button row that would lie over the icon
+// (moved below it), and extreme coordinates that must neither overflow nor lose
+// exactness.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,7 +18,9 @@ const int nIntMin = -2147483647 - 1;
 
 // The reference dialog: metrics 3, 3, 19; dialog (100,100)-(500,300); text control at
 // (150,140); text 250 x 39; button 1 75 x 23 at x 200; button 2 75 x 23 at x 290;
-// control 202 40 x 16 (a check box that ends at client x 50, left of button 1's 68).
+// control 202 40 x 16 (a check box that ends at client x 50, left of button 1's 68);
+// an icon 32 x 32 at screen (117,135), client (14,13): left of the text control at
+// x 47, and its bottom 45 above the row at 72 (and above a one-line text's row at 46).
 TextDialogLayoutInput Reference(LONG lButtonMode)
 {
     TextDialogLayoutInput in = {};
@@ -26,9 +29,11 @@ TextDialogLayoutInput Reference(LONG lButtonMode)
     in.rOKRect = RECT{200, 250, 275, 273};
     in.rCancelRect = RECT{290, 250, 365, 273};
     in.rExtraRect = RECT{110, 280, 150, 296};
+    in.rIconRect = RECT{117, 135, 149, 167};
     in.bHasOK = TRUE;
     in.bHasCancel = TRUE;
     in.bHasExtra = TRUE;
+    in.bHasIcon = TRUE;
     in.lTextWidth = 250;
     in.lTextHeight = 39;
     in.lCXDlgFrame = 3;
@@ -110,6 +115,18 @@ const LayoutCase kCases[] = {
     {"one-button mode ignores a button 2 rectangle",
      With(Reference(1), [](TextDialogLayoutInput &in) { in.rCancelRect = RECT{0, 0, 1000, 1000}; }),
      P(47, 18, 250, 44), P(113, 72, 75, 23), kStill, P(10, 72, 40, 16), P(147, 134, 305, 131)},
+    {"no icon control: the same layout",
+     With(Reference(2), [](TextDialogLayoutInput &in) { in.bHasIcon = FALSE; }), P(47, 18, 250, 44),
+     P(68, 72, 75, 23), P(158, 72, 75, 23), P(10, 72, 40, 16), P(147, 134, 305, 131)},
+    // An icon rectangle that could not be read is never looked at, even one that would
+    // cover the whole dialog.
+    {"an unread icon rectangle is not used",
+     With(Reference(2),
+          [](TextDialogLayoutInput &in) {
+              in.bHasIcon = FALSE;
+              in.rIconRect = RECT{0, 0, 1000, 1000};
+          }),
+     P(47, 18, 250, 44), P(68, 72, 75, 23), P(158, 72, 75, 23), P(10, 72, 40, 16), P(147, 134, 305, 131)},
     {"no control 202: the rest is unaffected",
      With(Reference(2), [](TextDialogLayoutInput &in) { in.bHasExtra = FALSE; }), P(47, 18, 250, 44),
      P(68, 72, 75, 23), P(158, 72, 75, 23), kStill, P(147, 134, 305, 131)},
@@ -302,6 +319,105 @@ INSTANTIATE_TEST_SUITE_P(Texts, DialogGeometryShortText, ::testing::ValuesIn(kSh
                              return std::to_string(info.index) + "_" + s;
                          });
 
+// The usual message template as a dialog manager lays it out with an 8-point font:
+// dialog (67,27)-(423,215) with metrics 3, 3, 19; icon 32 x 32 at screen (84,62),
+// client (14,13), so its bottom is at 45; text control at screen (137,62), client
+// (67,13); buttons 88 x 23 at screen x 158 and 263 (pair width 351 - 158 = 193, button 2
+// 105 right of button 1); check box 202 53 x 16 (client x 10 to 63, under the icon).
+// A one-line text 13 high puts the row at 13 + 18 + 10 = 41, four rows above the icon's
+// bottom: wherever a button or control 202 would lie over the icon, the row moves down
+// to 45 + 10 = 55 and the dialog's height becomes 55 + 2 * 23 + 3 + 10 = 114 (the
+// client area needs 78 + 10 + 19 + 6 = 113), centred at y 27 + 74 / 2 = 64.
+struct UsualCase {
+    const char *pszName;
+    LONG lButtonMode;
+    LONG lTextWidth, lTextHeight;
+    bool bExtra, bIcon;
+    Placed ok, cancel, extra, dlg;
+};
+
+std::ostream &operator<<(std::ostream &os, const UsualCase &c) { return os << c.pszName; }
+
+const UsualCase kUsual[] = {
+    // The rule's pair at (153 - 193) / 2 = -20 starts left of the client area and lies
+    // over control 202: it moves to 63 + 10 = 73 (and 178). Control 202 then lies over
+    // the icon: the row goes to 55. Client width 178 + 88 + 10 = 276, dialog 282 at
+    // 67 + 74 / 2 = 104.
+    {"two buttons, the row right of 202 and under the icon", 2, 81, 13, true, true, P(73, 55, 88, 23),
+     P(178, 55, 88, 23), P(10, 55, 53, 16), P(104, 64, 282, 114)},
+    // The same without an icon control: the row stays under the text at 41, the height
+    // is the rule's 41 + 46 + 13 = 100, centred at 27 + 88 / 2 = 71.
+    {"two buttons, no icon: the row under the text", 2, 81, 13, true, false, P(73, 41, 88, 23), P(178, 41, 88, 23),
+     P(10, 41, 53, 16), P(104, 71, 282, 100)},
+    // Button 1 at (153 - 88) / 2 = 32 lies over control 202: it moves to 73; client
+    // width 73 + 88 + 10 = 171, dialog 177 at 67 + 179 / 2 = 156.
+    {"one button, the row right of 202 and under the icon", 1, 81, 13, true, true, P(73, 55, 88, 23), kStill,
+     P(10, 55, 53, 16), P(156, 64, 177, 114)},
+    // Without control 202 button 1 at 32 is inside the dialog and lies only over the
+    // icon (32 to 46 across, 41 to 45 down): it keeps x 32, only the row moves down and
+    // the height grows; the width stays the rule's 67 + 3 + 81 + 5 = 156, at 167.
+    {"one button, no 202: only the icon moves the row", 1, 81, 13, false, true, P(32, 55, 88, 23), kStill,
+     kStill, P(167, 64, 156, 114)},
+    // The pair at -20 starts left of the client area; without control 202 it starts one
+    // gap in, at 10, over the icon; client width 10 + 193 + 10 = 213, dialog 219 at 135.
+    {"two buttons, no 202: the row one gap in and under the icon", 2, 81, 13, false, true, P(10, 55, 88, 23),
+     P(115, 55, 88, 23), kStill, P(135, 64, 219, 114)},
+    // A text 16 high (Wine's system font) puts the row at 44, one row over the icon.
+    {"one button, no 202, a row one pixel over the icon", 1, 81, 16, false, true, P(32, 55, 88, 23), kStill,
+     kStill, P(167, 64, 156, 114)},
+    // A text 17 high puts the row at 45, right where the icon ends: the rule stands,
+    // height 45 + 46 + 13 = 104 at 27 + 84 / 2 = 69.
+    {"one button, no 202, a row touching the icon's bottom (kept)", 1, 81, 17, false, true, P(32, 45, 88, 23),
+     kStill, kStill, P(167, 69, 156, 104)},
+    // A text 108 wide puts button 1 at (180 - 88) / 2 = 46, right where the icon ends
+    // across: the rule stands, dialog 183 wide at 67 + 173 / 2 = 153, 100 high at 71.
+    {"one button, no 202, button 1 touching the icon's right edge (kept)", 1, 108, 13, false, true,
+     P(46, 41, 88, 23), kStill, kStill, P(153, 71, 183, 100)},
+    // Three lines: the row at 13 + 44 + 10 = 67 is below the icon and the rule stands:
+    // button 1 at (272 - 88) / 2 = 92, dialog 275 x 126 at (107, 58).
+    {"a three-line text: the rule stands", 1, 200, 39, true, true, P(92, 67, 88, 23), kStill, P(10, 67, 53, 16),
+     P(107, 58, 275, 126)},
+};
+
+class DialogGeometryUsual : public ::testing::TestWithParam<UsualCase> {};
+
+TEST_P(DialogGeometryUsual, KeepsTheButtonRowClearOfTheIcon)
+{
+    const UsualCase &c = GetParam();
+    TextDialogLayoutInput in = {};
+    in.rDlgRect = RECT{67, 27, 423, 215};
+    in.rIconRect = RECT{84, 62, 116, 94};
+    in.rTextRect = RECT{137, 62, 400, 95};
+    in.rOKRect = RECT{158, 163, 246, 186};
+    in.rCancelRect = RECT{263, 163, 351, 186};
+    in.rExtraRect = RECT{84, 192, 137, 208};
+    in.bHasOK = TRUE;
+    in.bHasCancel = TRUE;
+    in.bHasExtra = c.bExtra;
+    in.bHasIcon = c.bIcon;
+    in.lTextWidth = c.lTextWidth;
+    in.lTextHeight = c.lTextHeight;
+    in.lCXDlgFrame = 3;
+    in.lCYDlgFrame = 3;
+    in.lCYMenu = 19;
+    in.lButtonMode = c.lButtonMode;
+    TextDialogLayout out = Compute(in);
+    // The text control never moves for the icon.
+    ExpectPlaced("text control", P(67, 13, c.lTextWidth, c.lTextHeight + 5), out.text);
+    ExpectPlaced("button 1", c.ok, out.ok);
+    ExpectPlaced("button 2", c.cancel, out.cancel);
+    ExpectPlaced("control 202", c.extra, out.extra);
+    ExpectPlaced("dialog", c.dlg, out.dlg);
+}
+
+INSTANTIATE_TEST_SUITE_P(Template, DialogGeometryUsual, ::testing::ValuesIn(kUsual),
+                         [](const ::testing::TestParamInfo<UsualCase> &info) {
+                             std::string s;
+                             for (const char *p = info.param.pszName; *p; ++p)
+                                 s += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return std::to_string(info.index) + "_" + s;
+                         });
+
 TEST(DialogGeometry, OnlyButtonModeOneIsOneButton)
 {
     EXPECT_TRUE(IsOneButtonMode(1));
@@ -311,9 +427,10 @@ TEST(DialogGeometry, OnlyButtonModeOneIsOneButton)
 
 // An independent formulation of the rule in 64 bits, and of when its result stands:
 // every moved window inside the client area (the dialog less one frame on the left, the
-// right and the bottom, and one frame plus the menu-bar allowance on top), and no two of
+// right and the bottom, and one frame plus the menu-bar allowance on top), no two of
 // the text control, the buttons and control 202 sharing a pixel (an empty window, with
-// no width or no height, shares none).
+// no width or no height, shares none), and neither button nor control 202 sharing a
+// pixel with the icon, which stays where it was.
 struct Box64 {
     bool bMove;
     long long x, y, cx, cy;
@@ -368,8 +485,34 @@ Layout64 Widen(const TextDialogLayout &out)
     return Layout64{W(out.text), W(out.ok), W(out.cancel), W(out.extra), W(out.dlg)};
 }
 
+// The icon in client coordinates: its screen position less the frame across and the
+// menu-bar allowance plus the frame down, as the text control's corner.
+Box64 IconOf(const TextDialogLayoutInput &in)
+{
+    if (!in.bHasIcon)
+        return Box64{false, 0, 0, 0, 0};
+    return Box64{true, (long long)in.rIconRect.left - in.lCXDlgFrame - in.rDlgRect.left,
+                 (long long)in.rIconRect.top - in.lCYMenu - in.lCYDlgFrame - in.rDlgRect.top,
+                 (long long)in.rIconRect.right - in.rIconRect.left, (long long)in.rIconRect.bottom - in.rIconRect.top};
+}
+
+bool Shares(const Box64 &a, const Box64 &b)
+{
+    if (!a.bMove || !b.bMove || a.cx <= 0 || a.cy <= 0 || b.cx <= 0 || b.cy <= 0)
+        return false;
+    return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+
+bool RowOverIcon(const TextDialogLayoutInput &in, const Layout64 &r)
+{
+    const Box64 icon = IconOf(in);
+    return Shares(r.ok, icon) || Shares(r.cancel, icon) || Shares(r.extra, icon);
+}
+
 bool Fits(const TextDialogLayoutInput &in, const Layout64 &r)
 {
+    if (RowOverIcon(in, r))
+        return false;
     const long long cxClient = r.dlg.cx - 2LL * in.lCXDlgFrame;
     const long long cyClient = r.dlg.cy - in.lCYMenu - 2LL * in.lCYDlgFrame;
     const Box64 *rg[] = {&r.text, &r.ok, &r.cancel, &r.extra};
@@ -405,10 +548,13 @@ void ExpectExactly(const char *pszWhat, const Box64 &want, const WindowPlacement
 // What a mended layout keeps of the rule and what it guarantees, for inputs small enough
 // that nothing is clamped: the same windows move; every window keeps its size (button
 // 2 taking button 1's in a pair); the text control's corner is the rule's, brought to 0
-// where it was negative; the row lies 10 below the text control, control 202 at x 10;
-// the buttons keep their order; the dialog is no smaller than the rule makes it from
-// that corner and is centred on its old rectangle; and the result fits.
-void ExpectMended(const TextDialogLayoutInput &in, const Layout64 &rule, const TextDialogLayout &out)
+// where it was negative; the row lies 10 below the text control, or, where a control of
+// it would lie there over the icon, 10 below the icon; control 202 at x 10; the buttons
+// keep their order; the dialog is no smaller than the rule makes it from that corner and
+// is centred on its old rectangle; and the result fits, clear of the icon. Sets
+// *pbUnderIcon when the icon moved the row down.
+void ExpectMended(const TextDialogLayoutInput &in, const Layout64 &rule, const TextDialogLayout &out,
+                  bool *pbUnderIcon)
 {
     const Layout64 got = Widen(out);
     ASSERT_EQ(got.ok.bMove, rule.ok.bMove);
@@ -419,7 +565,13 @@ void ExpectMended(const TextDialogLayoutInput &in, const Layout64 &rule, const T
     ASSERT_EQ(got.text.y, std::max(rule.text.y, 0LL));
     ASSERT_EQ(got.text.cx, rule.text.cx);
     ASSERT_EQ(got.text.cy, rule.text.cy);
-    const long long llRowTop = got.text.y + std::max(got.text.cy, 0LL) + 10;
+    // The row under the text, with every control at the x it got: over the icon or not.
+    Layout64 under = got;
+    const long long llTextRow = got.text.y + std::max(got.text.cy, 0LL) + 10;
+    under.ok.y = under.cancel.y = under.extra.y = llTextRow;
+    const Box64 icon = IconOf(in);
+    *pbUnderIcon = RowOverIcon(in, under);
+    const long long llRowTop = *pbUnderIcon ? icon.y + icon.cy + 10 : llTextRow;
     for (const Box64 *p : {&got.ok, &got.cancel, &got.extra})
         if (p->bMove)
             ASSERT_EQ(p->y, llRowTop);
@@ -465,9 +617,11 @@ TEST(DialogGeometry, ExtremeInputsNeverOverflowAndClampExactly)
         in.rOKRect = PickRect();
         in.rCancelRect = PickRect();
         in.rExtraRect = PickRect();
+        in.rIconRect = PickRect();
         in.bHasOK = rng() % 4 != 0;
         in.bHasCancel = rng() % 4 != 0;
         in.bHasExtra = rng() % 4 != 0;
+        in.bHasIcon = rng() % 4 != 0;
         in.lTextWidth = Pick();
         in.lTextHeight = Pick();
         in.lCXDlgFrame = Pick();
@@ -496,7 +650,9 @@ TEST(DialogGeometry, ExtremeInputsNeverOverflowAndClampExactly)
 }
 
 // Random dialogs of ordinary size (nothing clamps): either the rule's result fits and
-// stands to the pixel, or the mended layout keeps what it must and fits.
+// stands to the pixel, or the mended layout keeps what it must and fits; in both, no
+// button and not control 202 lies over the icon. Icons stand near the dialog's top left,
+// where they often meet the row.
 TEST(DialogGeometry, RandomDialogsKeepTheRuleWhereItFitsAndFitWhereMended)
 {
     std::mt19937 rng(4711u);
@@ -504,6 +660,7 @@ TEST(DialogGeometry, RandomDialogsKeepTheRuleWhereItFitsAndFitWhereMended)
     auto Sized = [&](LONG x, LONG y, LONG cx, LONG cy) { return RECT{x, y, x + cx, y + cy}; };
     int cKept = 0;
     int cMended = 0;
+    int cUnderIcon = 0;
     for (int i = 0; i < 100000; ++i) {
         TextDialogLayoutInput in = {};
         const LONG x0 = In(-500, 1500), y0 = In(-500, 1000);
@@ -523,9 +680,12 @@ TEST(DialogGeometry, RandomDialogsKeepTheRuleWhereItFitsAndFitWhereMended)
         in.lCYDlgFrame = In(0, 8);
         in.lCYMenu = In(0, 40);
         in.lButtonMode = In(-1, 2);
+        in.rIconRect = Sized(x0 + In(-20, 120), y0 + In(0, 160), In(-5, 48), In(-5, 48));
+        in.bHasIcon = rng() % 5 != 0;
         SCOPED_TRACE("iteration " + std::to_string(i));
         TextDialogLayout out = Compute(in);
         const Layout64 rule = RuleOf(in);
+        ASSERT_FALSE(RowOverIcon(in, Widen(out)));
         if (Fits(in, rule)) {
             ++cKept;
             ExpectExactly("text control", rule.text, out.text);
@@ -535,13 +695,16 @@ TEST(DialogGeometry, RandomDialogsKeepTheRuleWhereItFitsAndFitWhereMended)
             ExpectExactly("dialog", rule.dlg, out.dlg);
         } else {
             ++cMended;
-            ExpectMended(in, rule, out);
+            bool bUnderIcon = false;
+            ExpectMended(in, rule, out, &bUnderIcon);
+            cUnderIcon += bUnderIcon;
         }
         if (HasFatalFailure())
             return;
     }
     EXPECT_GT(cKept, 5000);
     EXPECT_GT(cMended, 5000);
+    EXPECT_GT(cUnderIcon, 2000);
 }
 
 } // namespace

@@ -15,7 +15,9 @@ using Lines = std::vector<std::string>;
 
 // The reference dialog of the layout tests, as windows: the dialog's client area sits
 // 3 pixels in and 22 down (frame and caption); the text control's client area is
-// 200 x 40; the measurement answers 250 x 39.
+// 200 x 40; the measurement answers 250 x 39. The icon, 32 x 32 at screen (110,140), is
+// at client (7,18) by the layout's reckoning (110 - 3 - 100, 140 - 19 - 3 - 100): its
+// bottom at 50 is above the reference row at 72.
 class TextDialogTest : public FakePlatformTest {
 protected:
     void SetUp() override
@@ -70,6 +72,8 @@ TEST_F(TextDialogTest, OneButtonReferenceDialogMakesExactlyTheseCalls)
                                  "GetWindowRect(ok)",
                                  "GetDlgItem(dialog, 202)",
                                  "GetWindowRect(extra)",
+                                 "GetDlgItem(dialog, 200)",
+                                 "GetWindowRect(icon)",
                                  "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                                  "SetWindowTextA(text, \"Hello\")",
                                  "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
@@ -121,7 +125,7 @@ TEST_F(TextDialogTest, OneButtonModeNeverLooksUpOrMovesControl2)
     TVRInitTextDialog(hDlg, "One", 0, 1, 1);
     for (const std::string &c : fake::Calls())
         EXPECT_EQ(c.find("cancel"), std::string::npos) << c;
-    EXPECT_EQ(fake::CountCalls("GetDlgItem"), 4u); // 201, 1, 202, then the focus control
+    EXPECT_EQ(fake::CountCalls("GetDlgItem"), 5u); // 201, 1, 202, 200, then the focus control
 }
 
 struct IconCase {
@@ -275,11 +279,48 @@ TEST_F(TextDialogTest, TheTextHeightGrowsTheDialogOneForOne)
 }
 
 // "Modem found." measured 70 x 13 with both buttons: the rule would centre the pair at
-// (124 - 165) / 2 = -20, across control 202 and past the dialog's right edge. The row is
-// mended: the pair starts one gap right of control 202 (10 + 40 + 10), the dialog widens
-// to 150 + 75 + 10 + 2 * 3 = 241 and is centred at 100 + 159 / 2.
+// (124 - 165) / 2 = -20, across control 202 and past the dialog's right edge, in a row
+// at 18 + 18 + 10 = 46. The row is mended: the pair starts one gap right of control 202
+// (10 + 40 + 10), the dialog widens to 150 + 75 + 10 + 2 * 3 = 241 and is centred at
+// 100 + 159 / 2. Control 202 at (10,46) would lie over the icon (7 to 39 across, 18 to 50
+// down), so the row goes to 50 + 10 = 60 and the dialog to 60 + 46 + 3 + 10 = 119 high,
+// at 100 + 81 / 2.
 TEST_F(TextDialogTest, AShortTextGetsAButtonRowInsideTheDialog)
 {
+    fake::SetTextExtent(70, 13);
+    TVRInitTextDialog(hDlg, "Modem found.", 0, 2, 1);
+    EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
+                                                 "SetWindowPos(text, NULL, 47, 18, 70, 18, 4)",
+                                                 "SetWindowPos(ok, NULL, 60, 60, 75, 23, 4)",
+                                                 "SetWindowPos(cancel, NULL, 150, 60, 75, 23, 4)",
+                                                 "SetWindowPos(extra, NULL, 10, 60, 40, 16, 4)",
+                                                 "SetWindowPos(dialog, NULL, 179, 140, 241, 119, 4)",
+                                             }));
+}
+
+// The same short text where the icon can't be taken into account: no icon control, no
+// window for it, or a window rectangle that can't be read (the double then leaves a
+// rectangle over the whole dialog behind, which must not be used). The row stays under
+// the text at 46 and the dialog 105 high at 100 + 95 / 2; the icon is never moved.
+struct UnknownIconCase {
+    const char *pszName;
+    const char *pszFail; // call to fail, or nullptr for a dialog without control 200
+    int nth;
+    Lines reads; // the icon's calls
+};
+
+void PrintTo(const UnknownIconCase &c, std::ostream *os) { *os << c.pszName; }
+
+class TextDialogUnknownIconTest : public TextDialogTest, public ::testing::WithParamInterface<UnknownIconCase> {};
+
+TEST_P(TextDialogUnknownIconTest, LeavesTheRowUnderTheText)
+{
+    const UnknownIconCase &c = GetParam();
+    if (c.pszFail)
+        fake::FailCall(c.pszFail, 0, c.nth);
+    else
+        Rebuild("text ok cancel extra");
+    fake::SetFailedWindowRect(RECT{0, 0, 1000, 1000});
     fake::SetTextExtent(70, 13);
     TVRInitTextDialog(hDlg, "Modem found.", 0, 2, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
@@ -289,7 +330,23 @@ TEST_F(TextDialogTest, AShortTextGetsAButtonRowInsideTheDialog)
                                                  "SetWindowPos(extra, NULL, 10, 46, 40, 16, 4)",
                                                  "SetWindowPos(dialog, NULL, 179, 147, 241, 105, 4)",
                                              }));
+    Lines reads;
+    for (const std::string &line : fake::Calls())
+        if (line == "GetDlgItem(dialog, 200)" || line.find("(icon") != std::string::npos)
+            reads.push_back(line);
+    EXPECT_EQ(reads, c.reads);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Icons, TextDialogUnknownIconTest,
+    ::testing::Values(
+        UnknownIconCase{"no_control_200", nullptr, 0, Lines{"GetDlgItem(dialog, 200)"}},
+        // GetDlgItem: 201, 1, 2, 202, then 200.
+        UnknownIconCase{"no_window_for_control_200", "GetDlgItem", 5, Lines{"GetDlgItem(dialog, 200)"}},
+        // GetWindowRect: text, dialog, 1, 2, 202, then the icon.
+        UnknownIconCase{"icon_rectangle_unreadable", "GetWindowRect", 6,
+                        Lines{"GetDlgItem(dialog, 200)", "GetWindowRect(icon)"}}),
+    [](const ::testing::TestParamInfo<UnknownIconCase> &info) { return info.param.pszName; });
 
 // The two frame metrics differ (4 across, 2 down) so that reading one for the other
 // shows: x 150 - 4 - 100 = 46, y 140 - 19 - 2 - 100 = 19, width 46 + 4 + 255 = 305,

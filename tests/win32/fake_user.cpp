@@ -40,6 +40,8 @@ struct UserState {
     std::map<HDC, HWND> dcs;
     std::map<HDC, HFONT> dcFonts; // the font each open DC holds
     std::vector<std::string> fontsAtRelease;
+    bool bFailedRect = false; // a failed GetWindowRect writes rFailedRect
+    RECT rFailedRect = {0, 0, 0, 0};
 };
 
 // Coordinates are formed at 64 bits and clamped back to a LONG, so extreme rectangles
@@ -213,6 +215,12 @@ HICON SystemIcon(int n)
 
 size_t OpenDCCount() { return U().dcs.size(); }
 
+void SetFailedWindowRect(RECT rLeft)
+{
+    U().bFailedRect = true;
+    U().rFailedRect = rLeft;
+}
+
 } // namespace fake
 
 using fake::U;
@@ -306,8 +314,11 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
 {
     fake::RecordCall("GetWindowRect(" + fake::Name(hWnd) + ")");
-    if (fake::TakeFailure("GetWindowRect") || !fake::Find(hWnd))
+    if (fake::TakeFailure("GetWindowRect") || !fake::Find(hWnd)) {
+        if (U().bFailedRect && lpRect)
+            *lpRect = U().rFailedRect;
         return FALSE;
+    }
     *lpRect = fake::ScreenRect(hWnd);
     return TRUE;
 }

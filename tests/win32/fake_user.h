@@ -70,6 +70,11 @@ HICON SystemIcon(int n);
 // How many DCs GetDC handed out that have not been released.
 size_t OpenDCCount();
 
+// What a failed GetWindowRect leaves in the caller's rectangle: by default nothing is
+// written; after this, the given rectangle is (the real call's output is then
+// undefined), so a caller that used it anyway would show.
+void SetFailedWindowRect(RECT rLeft);
+
 } // namespace fake
 
 #endif // TVR_TEST_FAKE_USER_H
