@@ -63,8 +63,8 @@ unit: host
 test: dll host fuzzbuild dist
 	@tools/setup-machine.sh wine dist
 	@$(RIG) arches >/dev/null
-	@ctest --test-dir $(ABS_BUILD)/fuzz --output-on-failure
-	@ctest --test-dir $(ABS_BUILD)/host --output-on-failure
+	@ctest --test-dir $(ABS_BUILD)/fuzz -j $(JOBS) --output-on-failure
+	@ctest --test-dir $(ABS_BUILD)/host -j $(JOBS) --output-on-failure
 
 demo: dll host
 	@tools/setup-machine.sh wine

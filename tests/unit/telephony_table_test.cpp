@@ -237,6 +237,24 @@ TEST_F(ModemTableTest, TableSizeBeyond32BitsIsAFailedAllocation)
     EXPECT_EQ(fake::CountCalls("lineNegotiateAPIVersion"), 0u);
 }
 
+// Found by the telephony fuzzer: a service that claims 15,790,320 line devices makes the
+// table 4 + 268 x 15,790,320 = 4,231,805,764 bytes, which still fits in 32 bits, so it is
+// asked of the heap in one piece. When the heap refuses, the answer is no table, and no
+// device is asked about.
+TEST_F(ModemTableTest, ServiceClaimingMillionsOfLinesGetsOneRefusedAllocation)
+{
+    fake::tapi::Script().devices = {DataModem("COM1", 9600)};
+    fake::tapi::Script().bOverrideCount = true;
+    fake::tapi::Script().dwLineCount = 0x00F0F0F0u;
+    BindOrFail(&m_session);
+    m_bBound = true;
+    fake::FailAlloc(1);
+    EXPECT_EQ(BuildModemTable(&m_session), nullptr);
+    ASSERT_EQ(fake::AllocCount(), 1u);
+    EXPECT_EQ(fake::AllocSizes()[0], 4231805764u);
+    EXPECT_EQ(fake::CountCalls("lineNegotiateAPIVersion"), 0u);
+}
+
 // Line names: every case is one device whose capabilities the service laid out in some
 // way; the entry must hold the expected name, and nothing is read outside the buffer
 // (ASan watches the 495-byte heap block).
