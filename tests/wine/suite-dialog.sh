@@ -14,16 +14,19 @@ LONG_TEXT="The setup program could not find a modem on this computer. Connect th
 # dialog's width with one frame and its height with twice the button height, centred on
 # its old rectangle (divisions truncating toward zero). When those windows lie inside
 # the dialog's client area (the dialog less a frame on each side and the menu-bar
-# allowance on top) without two of them overlapping, every window must be exactly
-# there: "layoutN=rule". Otherwise the row must have been mended: "layoutN=mended" when
-# the text control has the rule's size with its corner brought inside, the row lies 10
-# below it with every control's size kept (button 2 taking button 1's), control 202
-# stays at x 10, and the dialog, no smaller than the rule's, is centred on its old
-# rectangle. On the real windows, in either case, it also reports whether every moved
-# control lies inside the dialog's real client area ("insideN"), whether any two of
-# them overlap ("overlapN"), whether the icon and (in one-button mode) the hidden button
-# 2 stayed put ("stillN"), and whether the text control is large enough for its text in
-# its own font ("wholeN").
+# allowance on top) without two of them overlapping, and neither button nor control 202
+# lies over the icon (control 200, which stays where it was, reckoned into client
+# coordinates like the text control's corner), every window must be exactly there:
+# "layoutN=rule". Otherwise the row must have been mended: "layoutN=mended" when the
+# text control has the rule's size with its corner brought inside, the row lies 10
+# below it (or, where a control of the row would lie there over the icon, 10 below the
+# icon) with every control's size kept (button 2 taking button 1's), control 202 stays
+# at x 10, and the dialog, no smaller than the rule's, is centred on its old rectangle.
+# On the real windows, in either case, it also reports whether every moved control lies
+# inside the dialog's real client area ("insideN"), whether any two of them overlap
+# ("overlapN"), whether the icon and (in one-button mode) the hidden button 2 stayed put
+# ("stillN"), whether the icon is clear of every moved control ("iconclearN"), and
+# whether the text control is large enough for its text in its own font ("wholeN").
 TVR_JUDGE=$TVR_LOG_DIR/layout.awk
 cat >"$TVR_JUDGE" <<'AWK'
 function max(a, b) { return a > b ? a : b }
@@ -31,6 +34,7 @@ function half(v) { return int(v / 2) }
 function num(n, when, name, i,   a) { split(D[n, when, name], a, ","); return a[i] + 0 }
 function setw(k, x, y, w, h) { WX[k] = x; WY[k] = y; WW[k] = w; WH[k] = h }
 function setg(k, x, y, w, h) { GX[k] = x; GY[k] = y; GW[k] = w; GH[k] = h }
+function setu(k, x, y, w, h) { UX[k] = x; UY[k] = y; UW[k] = w; UH[k] = h }
 function gtext(k) { return GX[k] "," GY[k] "," GW[k] "," GH[k] }
 function wtext(k) { return WX[k] "," WY[k] "," WW[k] "," WH[k] }
 function inside(X, Y, Wd, Ht, k, cw, ch) {
@@ -44,7 +48,7 @@ function child(n, when, k) {
     return num(n, when, k, 1) - num(n, when, "origin", 1) "," num(n, when, k, 2) - num(n, when, "origin", 2)
 }
 function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span, okw, okh, x, nk, i, j, fits,
-               verdict, k, rowm, bad, list) {
+               verdict, k, rowm, bad, list, under) {
     cx = M["cxdlgframe"] + 0; cy = M["cydlgframe"] + 0; menu = M["cymenu"] + 0
     w = num(n, "measure", "system", 1); h = num(n, "measure", "system", 2)
     if (D[n, "measure", "font"] != "none") {
@@ -76,10 +80,14 @@ function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span,
          num(n, "before", "extra", 4) - num(n, "before", "extra", 2))
     H = row + 2 * okh + cy + 10
     setw("dlg", dl + half(dr - dl - W), dt + half(db - dt - H), W, H)
+    # The icon does not move: where it stood, reckoned as the text control's corner.
+    setw("icon", num(n, "before", "icon", 1) - cx - dl, num(n, "before", "icon", 2) - menu - cy - dt,
+         num(n, "before", "icon", 3) - num(n, "before", "icon", 1), num(n, "before", "icon", 4) - num(n, "before", "icon", 2))
     fits = 1
     for (i = 1; i <= nk; ++i) {
         if (!inside(WX, WY, WW, WH, K[i], W - 2 * cx, H - menu - 2 * cy)) fits = 0
         for (j = i + 1; j <= nk; ++j) if (overlap(WX, WY, WW, WH, K[i], K[j])) fits = 0
+        if (i > 1 && overlap(WX, WY, WW, WH, K[i], "icon")) fits = 0
     }
 
     # What came out: children in the dialog's client coordinates, the dialog on the screen.
@@ -113,6 +121,15 @@ function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span,
         verdict = "mended"
         setw("text", max(tx, 0), max(ty, 0), w, h + 5)
         rowm = max(ty, 0) + max(h + 5, 0) + 10
+        # Where a control of the row, at the x it got, would lie there over the icon,
+        # the row belongs 10 below the icon.
+        setu("icon", WX["icon"], WY["icon"], WW["icon"], WH["icon"])
+        under = 0
+        for (i = 2; i <= nk; ++i) {
+            setu(K[i], GX[K[i]], rowm, GW[K[i]], GH[K[i]])
+            if (overlap(UX, UY, UW, UH, K[i], "icon")) under = 1
+        }
+        if (under) rowm = WY["icon"] + WH["icon"] + 10
         printf "call%d text got=%s want=%s (rule's row does not fit)\n", n, gtext("text"), wtext("text")
         if (gtext("text") != wtext("text")) verdict = "mismatch"
         for (i = 2; i <= nk; ++i) {
@@ -163,19 +180,21 @@ dialog_judge() {
 
 # The worked example of the layout as tvrhost would print it: dialog (100,100)-(500,300)
 # with its client area 3 in and 22 down, text control at (150,140), text 250 x 39,
-# buttons 75 x 23 at x 200 and 290, control 202 40 x 16; metrics 3, 3, 19. $1 is the
-# button mode, $2 the measured width, and the rest the "after" rectangles.
+# buttons 75 x 23 at x 200 and 290, control 202 40 x 16, icon 32 x 32 at (117,135),
+# client (14,13) (or, with $5 set, at that screen rectangle); metrics 3, 3, 19. $1 is
+# the button mode, $2 and $3 the measured width and height, $4 the "after" rectangles.
 judge_input() {
     printf '%s\n' "metrics cxdlgframe=3 cydlgframe=3 cymenu=19 cycaption=19" "args mode=$1 points=8" \
-        "call1 before dlg=100,100,500,300 origin=103,122 client=394,175 icon=110,140,142,172 text=150,140,350,180 ok=200,250,275,273 cancel=290,250,365,273 extra=110,280,150,296" \
+        "call1 before dlg=100,100,500,300 origin=103,122 client=394,175 icon=${5:-117,135,149,167} text=150,140,350,180 ok=200,250,275,273 cancel=290,250,365,273 extra=110,280,150,296" \
         "call1 measure bound=200,40 system=$2,$3 font=none" \
         "call1 after $4" "call1 shows need=$2,$3 have=$2,$(($3 + 5))"
 }
 
 tvr_case "the judge gives the worked example to the pixel and refuses a pixel off"
 # Two buttons: text (47,18) 250 x 44, buttons at (68,72) and (158,72), control 202 at
-# (10,72), dialog (147,134) 305 x 131 whose client area starts at (150,156).
-EXAMPLE="dlg=147,134,452,265 origin=150,156 client=299,106 icon=157,174,189,206 text=197,174,447,218 ok=218,228,293,251 cancel=308,228,383,251 extra=160,228,200,244"
+# (10,72), dialog (147,134) 305 x 131 whose client area starts at (150,156); the icon
+# stays at client (14,13).
+EXAMPLE="dlg=147,134,452,265 origin=150,156 client=299,106 icon=164,169,196,201 text=197,174,447,218 ok=218,228,293,251 cancel=308,228,383,251 extra=160,228,200,244"
 OUT=$(judge_input 2 250 39 "$EXAMPLE")
 dialog_judge
 tvr_expect_line "layout1=rule"
@@ -190,15 +209,16 @@ dialog_judge
 tvr_expect_line "layout1=rule"
 tvr_expect_line "call1 ok got=113,72,75,23 want=113,72,75,23"
 # A text 70 x 13 with two buttons: the rule's pair would start at -21 across control
-# 202; mended, the pair stands at (60,46) and (150,46) and the dialog (179,147) is
-# 241 x 105. A pair left where the rule put it is refused, and so is one on control 202.
-MENDED="dlg=179,147,420,252 origin=182,169 client=235,80 icon=189,187,221,219 text=229,187,299,205 ok=242,215,317,238 cancel=332,215,407,238 extra=192,215,232,231"
+# 202; mended, the pair stands at (60,46) and (150,46), just under the icon's bottom at
+# 45, and the dialog (179,147) is 241 x 105. A pair left where the rule put it is
+# refused, and so is one on control 202.
+MENDED="dlg=179,147,420,252 origin=182,169 client=235,80 icon=196,182,228,214 text=229,187,299,205 ok=242,215,317,238 cancel=332,215,407,238 extra=192,215,232,231"
 OUT=$(judge_input 2 70 13 "$MENDED")
 dialog_judge
 tvr_expect_line "layout1=mended"
 tvr_expect_line "inside1=yes"
 tvr_expect_line "overlap1=none"
-OUT=$(judge_input 2 70 13 "dlg=147,134,452,265 origin=150,156 client=299,106 icon=157,174,189,206 text=197,174,267,192 ok=129,202,204,225 cancel=219,202,294,225 extra=160,202,200,218")
+OUT=$(judge_input 2 70 13 "dlg=147,134,452,265 origin=150,156 client=299,106 icon=164,169,196,201 text=197,174,267,192 ok=129,202,204,225 cancel=219,202,294,225 extra=160,202,200,218")
 dialog_judge
 tvr_expect_line "layout1=mismatch"
 tvr_expect_line "inside1=no:ok"
@@ -206,6 +226,20 @@ tvr_expect_line "overlap1=ok/extra"
 OUT=$(judge_input 2 70 13 "${MENDED/ok=242,215,317,238/ok=222,215,297,238}")
 dialog_judge
 tvr_expect_line "overlap1=ok/extra"
+# The icon 7 lower, at client (14,20) to (46,52): control 202 at (10,46) would lie over
+# it, so the row belongs at 52 + 10 = 62 and the dialog is 62 + 46 + 13 = 121 high, at
+# (179,139). The row left at 46 is refused, and the judge names the icon's overlap.
+LOW_ICON=117,142,149,174
+UNDER="dlg=179,139,420,260 origin=182,161 client=235,96 icon=196,181,228,213 text=229,179,299,197 ok=242,223,317,246 cancel=332,223,407,246 extra=192,223,232,239"
+OUT=$(judge_input 2 70 13 "$UNDER" "$LOW_ICON")
+dialog_judge
+tvr_expect_line "layout1=mended"
+tvr_expect_line "iconclear1=yes"
+tvr_expect_line "call1 dlg got=179,139,241,121 want=179,139,>=125,>=121"
+OUT=$(judge_input 2 70 13 "dlg=179,147,420,252 origin=182,169 client=235,80 icon=196,189,228,221 text=229,187,299,205 ok=242,215,317,238 cancel=332,215,407,238 extra=192,215,232,231" "$LOW_ICON")
+dialog_judge
+tvr_expect_line "layout1=mismatch"
+tvr_expect_line "iconclear1=no:extra"
 
 # Runs one dialog and checks both calls: layout (KIND: rule, mended, or "any" for
 # either), every control inside the client area without overlap, the text whole in its
@@ -228,6 +262,7 @@ dialog_case() {
         tvr_expect_line "inside$n=yes"
         tvr_expect_line "overlap$n=none"
         tvr_expect_line "still$n=yes"
+        tvr_expect_line "iconclear$n=yes"
         tvr_expect_line "whole$n=yes"
         tvr_expect_line "text$n=set"
         tvr_expect_line "icon$n=ok $icon_state"
@@ -246,8 +281,7 @@ tvr_expect_line "focus1=ok result=previous now=control"
 tvr_case "a short text with both buttons: the row is mended to lie inside the dialog, right of control 202"
 dialog_case mended replaced "Modem found." 0 2
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (ok|cancel|extra|dlg) ' | tr '\n' ' ')"
-# Control 200 is not part of the layout (it never moves); whether control 202 clears it
-# goes to the log.
+# Control 200 never moves; the row keeps clear of it (checked in every case).
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^iconclear1=')"
 
 tvr_case "a four-letter text with both buttons (tvrprobe dialog \"Text\" 3 2)"
@@ -367,6 +401,7 @@ dialog_shot() {
         tvr_expect grep -q -x -E "layout$n=(rule|mended)" <<<"$OUT"
         tvr_expect_line "inside$n=yes"
         tvr_expect_line "overlap$n=none"
+        tvr_expect_line "iconclear$n=yes"
         tvr_expect_line "whole$n=yes"
     done
     tvr_expect test -s "$png"
