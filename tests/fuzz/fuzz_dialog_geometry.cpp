@@ -24,22 +24,15 @@
 
 #include "dialog/DialogGeometry.h"
 #include "fake_platform.h"
+#include "fuzz_input.h"
 
 namespace {
 
-#define Check(b) ((b) ? (void)0 : (fprintf(stderr, "invariant broken: %s (line %d)\n", #b, __LINE__), abort()))
-
-class Bytes {
+// Coordinates and metrics: ordinary values mostly, now and then any 32-bit value.
+class DialogBytes : public FuzzBytes {
 public:
-    Bytes(const uint8_t *p, size_t cb) : m_p(p), m_cb(cb) {}
-    uint8_t U8() { return m_cb ? (--m_cb, *m_p++) : 0; }
-    int32_t I32()
-    {
-        uint32_t dw = 0;
-        for (int i = 0; i < 4; ++i)
-            dw |= static_cast<uint32_t>(U8()) << (8 * i);
-        return static_cast<int32_t>(dw);
-    }
+    DialogBytes(const uint8_t *p, size_t cb) : FuzzBytes(p, cb) {}
+    int32_t I32() { return static_cast<int32_t>(U32()); }
     // Mostly a 16-bit value; one time in sixteen any 32-bit value.
     int32_t Coord(bool *pbOrdinary)
     {
@@ -48,7 +41,7 @@ public:
             *pbOrdinary = false;
             return I32();
         }
-        return static_cast<int16_t>(U8() | (U8() << 8));
+        return static_cast<int16_t>(U16());
     }
     LONG Small(bool *pbOrdinary, int nRange)
     {
@@ -59,10 +52,6 @@ public:
         }
         return b % nRange;
     }
-
-private:
-    const uint8_t *m_p;
-    size_t m_cb;
 };
 
 struct Box {
@@ -177,7 +166,7 @@ bool InIntRange(const Box &b)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
 {
     fake::Reset();
-    Bytes bytes(pData, cbData);
+    DialogBytes bytes(pData, cbData);
     bool bOrdinary = true;
     TextDialogLayoutInput in = {};
     RECT *rects[] = {&in.rTextRect, &in.rDlgRect, &in.rOKRect, &in.rCancelRect, &in.rExtraRect};
