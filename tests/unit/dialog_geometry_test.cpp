@@ -572,19 +572,23 @@ void ExpectMended(const TextDialogLayoutInput &in, const Layout64 &rule, const T
     const Box64 icon = IconOf(in);
     *pbUnderIcon = RowOverIcon(in, under);
     const long long llRowTop = *pbUnderIcon ? icon.y + icon.cy + 10 : llTextRow;
-    for (const Box64 *p : {&got.ok, &got.cancel, &got.extra})
-        if (p->bMove)
+    for (const Box64 *p : {&got.ok, &got.cancel, &got.extra}) {
+        if (p->bMove) {
             ASSERT_EQ(p->y, llRowTop);
+        }
+    }
     for (const auto &pr : {std::make_pair(&got.ok, &rule.ok), std::make_pair(&got.cancel, &rule.cancel),
                            std::make_pair(&got.extra, &rule.extra)})
         if (pr.first->bMove) {
             ASSERT_EQ(pr.first->cx, pr.second->cx);
             ASSERT_EQ(pr.first->cy, pr.second->cy);
         }
-    if (got.extra.bMove)
+    if (got.extra.bMove) {
         ASSERT_EQ(got.extra.x, 10);
-    if (got.ok.bMove && got.cancel.bMove)
+    }
+    if (got.ok.bMove && got.cancel.bMove) {
         ASSERT_EQ(got.cancel.x - got.ok.x < 0, rule.cancel.x - rule.ok.x < 0);
+    }
     ASSERT_GE(got.dlg.cx, got.text.x + in.lCXDlgFrame + in.lTextWidth + 5);
     ASSERT_EQ(got.dlg.x, in.rDlgRect.left + ((long long)in.rDlgRect.right - in.rDlgRect.left - got.dlg.cx) / 2);
     ASSERT_EQ(got.dlg.y, in.rDlgRect.top + ((long long)in.rDlgRect.bottom - in.rDlgRect.top - got.dlg.cy) / 2);
