@@ -239,13 +239,19 @@ TEST_P(DialogGeometryCase, PlacesEveryWindow)
     ExpectPlaced("dialog", c.dlg, out.dlg);
 }
 
+// A case's test name: its index, then its description with every character that a test
+// name may not hold made '_'.
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case> &info)
+{
+    std::string s;
+    for (const char *p = info.param.pszName; *p; ++p)
+        s += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return std::to_string(info.index) + "_" + s;
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, DialogGeometryCase, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<LayoutCase> &info) {
-                             std::string s;
-                             for (const char *p = info.param.pszName; *p; ++p)
-                                 s += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return std::to_string(info.index) + "_" + s;
-                         });
+                         CaseName<LayoutCase>);
 
 // Short one-line texts (13 pixels high) on the reference dialog. The text control stays
 // at (47, 18), 18 high, the row's top at 18 + 18 + 10 = 46 and the dialog's height at
@@ -312,12 +318,7 @@ TEST_P(DialogGeometryShortText, EndsInsideTheDialogWithoutOverlap)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, DialogGeometryShortText, ::testing::ValuesIn(kShortTexts),
-                         [](const ::testing::TestParamInfo<ShortTextCase> &info) {
-                             std::string s;
-                             for (const char *p = info.param.pszName; *p; ++p)
-                                 s += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return std::to_string(info.index) + "_" + s;
-                         });
+                         CaseName<ShortTextCase>);
 
 // The usual message template as a dialog manager lays it out with an 8-point font:
 // dialog (67,27)-(423,215) with metrics 3, 3, 19; icon 32 x 32 at screen (84,62),
@@ -411,12 +412,7 @@ TEST_P(DialogGeometryUsual, KeepsTheButtonRowClearOfTheIcon)
 }
 
 INSTANTIATE_TEST_SUITE_P(Template, DialogGeometryUsual, ::testing::ValuesIn(kUsual),
-                         [](const ::testing::TestParamInfo<UsualCase> &info) {
-                             std::string s;
-                             for (const char *p = info.param.pszName; *p; ++p)
-                                 s += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return std::to_string(info.index) + "_" + s;
-                         });
+                         CaseName<UsualCase>);
 
 TEST(DialogGeometry, OnlyButtonModeOneIsOneButton)
 {
