@@ -16,8 +16,10 @@ BUILD ?= build
 MAKEFLAGS += --no-print-directory
 ABS_BUILD := $(abspath $(BUILD))
 JOBS ?= 2
-RIG := env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR_HOST_DIR=$(ABS_BUILD)/host \
-	TVR_RIG_DIR=$(ABS_BUILD)/rig tests/wine/rig.sh
+# Where the Wine rig and the benchmarks find the builds, the native tools and the rig.
+RIG_ENV := env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR_HOST_DIR=$(ABS_BUILD)/host \
+	TVR_RIG_DIR=$(ABS_BUILD)/rig
+RIG := $(RIG_ENV) tests/wine/rig.sh
 
 FUZZ_SECONDS ?= 60
 
@@ -72,8 +74,7 @@ demo: dll host
 
 bench: dll host
 	@tools/setup-machine.sh wine
-	@env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR_HOST_DIR=$(ABS_BUILD)/host \
-		TVR_RIG_DIR=$(ABS_BUILD)/rig tests/bench/all.sh
+	@$(RIG_ENV) tests/bench/all.sh
 
 # The whole soak (every count, not the tenth that make test runs) under each build the
 # kernel runs; prints each block's handles, GDI and USER objects and private bytes.

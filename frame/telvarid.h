@@ -1,10 +1,13 @@
 /*
  * telvarid.h - the interface of telvarid.dll for setup programs written in C or C++.
  *
- * All four functions use the cdecl calling convention, take and return 32-bit values,
- * and are exported undecorated, by name and by ordinal (1 to 4). Call them from one
- * thread at a time. Link against libtelvarid.dll.a, or load the DLL at run time and
- * resolve the names (or the ordinals) with GetProcAddress through the PFN_ types below.
+ * All four functions use the cdecl calling convention and are exported undecorated, by
+ * name and by ordinal (1 to 4). In the 32-bit DLL every argument and result is 32 bits
+ * wide; in the 64-bit DLL the pointers and the HWND are 64 bits wide, as every pointer
+ * is there, and the integers stay 32 bits. Call them from one thread at a time. Link
+ * against libtelvarid.dll.a (MinGW) or telvarid.lib (Microsoft's linker), or load the
+ * DLL at run time and resolve the names (or the ordinals) with GetProcAddress through
+ * the PFN_ types below.
  */
 #ifndef TELVARID_H
 #define TELVARID_H
