@@ -5,7 +5,7 @@
 #         -P cmake/dist.cmake
 #
 #   telvarid-<version>/
-#     LICENSE  README.txt  telvarid.h  telvarid.def
+#     LICENSE  README.txt  CHANGELOG.txt  telvarid.h  telvarid.def
 #     x86/  x64/    telvarid.dll, libtelvarid.dll.a (MinGW), telvarid.lib (Microsoft's
 #                   linker, made here by llvm-dlltool from the .def), tvrprobe.exe
 #     examples/     NSIS, Inno Setup and C setup programs
@@ -57,9 +57,9 @@ endif()
 file(MAKE_DIRECTORY ${root}/x86 ${root}/x64)
 
 # Text files, kept apart so that they alone get CR LF line ends.
-set(text_files LICENSE README.txt telvarid.h telvarid.def)
-file(COPY ${TVR_SOURCE_DIR}/LICENSE ${TVR_SOURCE_DIR}/frame/telvarid.h ${TVR_SOURCE_DIR}/frame/telvarid.def
-  DESTINATION ${root})
+set(text_files LICENSE README.txt CHANGELOG.txt telvarid.h telvarid.def)
+file(COPY ${TVR_SOURCE_DIR}/LICENSE ${TVR_SOURCE_DIR}/release/CHANGELOG.txt ${TVR_SOURCE_DIR}/frame/telvarid.h
+  ${TVR_SOURCE_DIR}/frame/telvarid.def DESTINATION ${root})
 set(TVR_VERSION ${version})
 configure_file(${TVR_SOURCE_DIR}/release/README.txt ${root}/README.txt @ONLY)
 file(GLOB_RECURSE examples RELATIVE ${TVR_SOURCE_DIR} ${TVR_SOURCE_DIR}/examples/*)

@@ -14,6 +14,29 @@
 
 #include <windows.h>
 
+/* The version of the DLL this header describes; the DLL's version resource says the
+ * same. */
+#define TELVARID_VERSION_MAJOR 1
+#define TELVARID_VERSION_MINOR 1
+#define TELVARID_VERSION_PATCH 0
+#define TELVARID_VERSION "1.1.0"
+
+/* TVRInitTextDialog: the icon types (lIconType), the button modes (lButtonMode) and the
+ * identifiers of the controls it lays out. Buttons 1 and 2 are IDOK and IDCANCEL. */
+#define TVR_ICON_INFORMATION 0
+#define TVR_ICON_EXCLAMATION 1
+#define TVR_ICON_HAND 2
+#define TVR_ICON_QUESTION 3
+#define TVR_BUTTONS_ONE 1
+#define TVR_BUTTONS_TWO 2
+#define TVR_ID_ICON 200  /* an SS_ICON static */
+#define TVR_ID_TEXT 201  /* the text static */
+#define TVR_ID_EXTRA 202 /* any small control, placed at the left of the button row */
+
+/* A resource script may include this header for the constants above; the declarations
+ * below are C, which a resource compiler does not read. */
+#ifndef RC_INVOKED
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -54,5 +77,7 @@ typedef int(__cdecl *PFN_TVRSCANFORMODEM)(int *);
 #ifdef __cplusplus
 }
 #endif
+
+#endif /* RC_INVOKED */
 
 #endif /* TELVARID_H */

@@ -9,16 +9,15 @@
  * library, so the telvarid.dll of the same kind (x86 or x64) must stand beside
  * modemsetup.exe when it starts.
  *
- *   MinGW-w64, 64-bit:
- *     x86_64-w64-mingw32-windres modemsetup.rc -O coff -o modemsetup-res.o
- *     x86_64-w64-mingw32-gcc -O2 -Wall -I../.. -o modemsetup.exe modemsetup.c modemsetup-res.o
- *         -L../../x64 -ltelvarid -mwindows
- *     then copy ../../x64/telvarid.dll beside modemsetup.exe
+ *   MinGW-w64, 64-bit (each command on one line, to paste as it stands):
+ *     x86_64-w64-mingw32-windres -I../.. modemsetup.rc -O coff -o modemsetup-res.o
+ *     x86_64-w64-mingw32-gcc -O2 -Wall -I../.. -o modemsetup.exe modemsetup.c modemsetup-res.o -L../../x64 -ltelvarid -mwindows
+ *     cp ../../x64/telvarid.dll .
  *   MinGW-w64, 32-bit: the same with i686-w64-mingw32- and ../../x86
  *   Visual C++, in a Developer Command Prompt of the kind wanted (x64 or x86):
- *     rc modemsetup.rc
+ *     rc /I..\.. modemsetup.rc
  *     cl /I..\.. modemsetup.c modemsetup.res ..\..\x64\telvarid.lib user32.lib
- *     then copy ..\..\x64\telvarid.dll beside modemsetup.exe
+ *     copy ..\..\x64\telvarid.dll .
  *
  * A setup program that unpacks telvarid.dll only while it runs would rather load it
  * with LoadLibraryA and GetProcAddress through the PFN_ types of telvarid.h, or link
@@ -45,10 +44,6 @@
 
 #define CHECK_BAUD_RATE 9600            /* the speed the check asks of the port found */
 #define MODEM_PORT_SIZE 76              /* TVRModemAvailable writes up to 75 characters and a zero */
-#define ICON_INFORMATION 0              /* the icon types of TVRInitTextDialog */
-#define ICON_EXCLAMATION 1
-#define ONE_BUTTON 1                    /* its button modes: 1 for one button, else two */
-#define TWO_BUTTONS 2
 #define WM_APP_SEARCH_DONE (WM_APP + 1) /* the worker thread has all the answers */
 #define TIMER_RECORD 1                  /* /auto: write the answers... */
 #define TIMER_CLOSE 2                   /* ...then close the dialog */
@@ -87,6 +82,7 @@ static DWORD WINAPI SearchThread(LPVOID pvSetup)
         wsprintfA(szPort, "COM%d", pSetup->nPort);
         pSetup->nCheck = TVRCheckCommParams(szPort, CHECK_BAUD_RATE, TRUE, "AT");
     }
+    /* TVRModemAvailable leaves the buffer as it was when it has no name to give. */
     memset(pSetup->szModemPort, 0, sizeof pSetup->szModemPort);
     pSetup->nModem = TVRModemAvailable(pSetup->szModemPort);
     PostMessageA(pSetup->hSearchDialog, WM_APP_SEARCH_DONE, 0, 0);
@@ -133,11 +129,14 @@ static INT_PTR CALLBACK SearchDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LP
     case WM_INITDIALOG:
         pSetup = (ModemSetup *)lParam;
         SetWindowLongPtrA(hDlg, DWLP_USER, (LONG_PTR)pSetup);
-        /* Nothing to choose yet: one disabled button says so; the check box waits. */
+        /* Nothing to choose yet: one button says so and takes the focus (pressing it does
+         * nothing until the answers are in); the check box waits. In one-button mode
+         * TVRInitTextDialog leaves button 2 where the template put it, below the shrunken
+         * dialog but still reachable with Tab: hide it first. */
         SetDlgItemTextA(hDlg, IDOK, "Please wait");
-        EnableWindow(GetDlgItem(hDlg, IDOK), FALSE);
+        ShowWindow(GetDlgItem(hDlg, IDCANCEL), SW_HIDE);
         ShowWindow(GetDlgItem(hDlg, IDC_MSG_OPTION), SW_HIDE);
-        TVRInitTextDialog(hDlg, g_szSearching, ICON_INFORMATION, ONE_BUTTON, IDC_MSG_TEXT);
+        TVRInitTextDialog(hDlg, g_szSearching, TVR_ICON_INFORMATION, TVR_BUTTONS_ONE, IDOK);
         pSetup->hSearchDialog = hDlg;
         pSetup->hThread = CreateThread(NULL, 0, SearchThread, pSetup, 0, NULL);
         if (!pSetup->hThread)
@@ -150,7 +149,7 @@ static INT_PTR CALLBACK SearchDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LP
         EndDialog(hDlg, IDOK);
         return TRUE;
     case WM_COMMAND:
-        return TRUE; /* Esc and Alt+F4 wait for the search too: it cannot be stopped */
+        return TRUE; /* the button, Esc and Alt+F4 wait for the search: it cannot be stopped */
     }
     return FALSE;
 }
@@ -163,13 +162,18 @@ static int FocusedControl(HWND hDlg)
     return hFocus && IsChild(hDlg, hFocus) ? GetDlgCtrlID(hFocus) : 0;
 }
 
-/* Writes the answers to FILE through a temporary file, so that a reader never sees half. */
+/* Writes the answers to FILE through a temporary file, so that a reader never sees half.
+ * A FILE name too long for the temporary name's buffer gets no answers at all. */
 static void WriteAnswers(const ModemSetup *pSetup)
 {
-    char szTemp[MAX_PATH + 8];
+    static const char szTempSuffix[] = ".tmp";
+    char szTemp[MAX_PATH + sizeof szTempSuffix];
     char szCheck[8];
     FILE *pFile;
-    wsprintfA(szTemp, "%s.tmp", pSetup->pszAutoFile);
+    if (lstrlenA(pSetup->pszAutoFile) > MAX_PATH)
+        return;
+    lstrcpyA(szTemp, pSetup->pszAutoFile);
+    lstrcatA(szTemp, szTempSuffix);
     if (pSetup->nCheck < 0)
         lstrcpyA(szCheck, "-");
     else
@@ -195,8 +199,8 @@ static INT_PTR CALLBACK MessageDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, L
         CheckDlgButton(hDlg, IDC_MSG_OPTION, bFound ? BST_CHECKED : BST_UNCHECKED);
         EnableWindow(GetDlgItem(hDlg, IDC_MSG_OPTION), bFound);
         /* With a modem found, Continue takes the focus; without one, Cancel does. */
-        TVRInitTextDialog(hDlg, pSetup->szMessage, bFound ? ICON_INFORMATION : ICON_EXCLAMATION, TWO_BUTTONS,
-                          bFound ? IDOK : IDCANCEL);
+        TVRInitTextDialog(hDlg, pSetup->szMessage, bFound ? TVR_ICON_INFORMATION : TVR_ICON_EXCLAMATION,
+                          TVR_BUTTONS_TWO, bFound ? IDOK : IDCANCEL);
         if (pSetup->pszAutoFile)
             SetTimer(hDlg, TIMER_RECORD, AUTO_RECORD_MS, NULL);
         /* FALSE: the dialog manager leaves the focus where TVRInitTextDialog put it. */

@@ -7,16 +7,22 @@
 ; telvarid, so this script has been checked by reading it against Inno Setup's
 ; documented Pascal-script rules, not by running it. The rules it relies on:
 ;   - "external '<function>@files:telvarid.dll cdecl setuponly'": the files: prefix
-;     makes Setup extract telvarid.dll from [Files] into its temporary folder before the
-;     first call; cdecl must be written, because Inno Setup's default is stdcall and
-;     every export of telvarid.dll is cdecl; setuponly loads the DLL in Setup only,
-;     never in Uninstall.
-;   - The DLL's [Files] entry has "Flags: dontcopy": it travels inside Setup but is not
-;     installed. It is listed first, so that with solid compression nothing has to be
-;     decompressed before it.
-;   - No delayload: without it Setup checks at start-up that the three functions can be
-;     bound and refuses to run if not; with "delayload" it would start anyway and the
-;     first call would raise an exception instead, which the script would have to catch.
+;     makes Setup extract telvarid.dll from [Files] into its temporary folder; cdecl
+;     must be written, because Inno Setup's default is stdcall and every export of
+;     telvarid.dll is cdecl; setuponly loads the DLL in Setup only, never in Uninstall.
+;   - No delayload: so Setup extracts the DLL and binds the three functions when it
+;     starts, before any page, and refuses to run if it cannot; with "delayload" it
+;     would extract and bind it at the first call instead, and a failure there would
+;     raise an exception that the script would have to catch.
+;   - The DLL's [Files] entry has "Flags: dontcopy noencryption": it travels inside
+;     Setup but is not installed, and it is not encrypted, so that it can be extracted
+;     before the user has entered a password where Setup is encrypted. It is listed
+;     first, so that with solid compression nothing has to be decompressed before it.
+;   - [Code] runs on the wizard's window thread: while a call waits (the scan up to
+;     about 32 s) the wizard neither repaints nor answers, and Windows may call it
+;     "Not Responding". So the script shows a progress page that says what is being
+;     looked for before it calls, and calls only when the user leaves the Welcome page,
+;     never in InitializeSetup.
 ;   - An AnsiString parameter reaches the DLL as a zero-terminated 8-bit string, the
 ;     LPCSTR and char * of telvarid.h. For TVRModemAvailable, which writes a port name
 ;     of up to 75 characters and a zero, the string is given 76 characters (all #0)
@@ -45,7 +51,7 @@ PrivilegesRequired=lowest
 OutputBaseFilename=modem-check-inno
 
 [Files]
-Source: "..\..\x86\telvarid.dll"; Flags: dontcopy
+Source: "..\..\x86\telvarid.dll"; Flags: dontcopy noencryption
 
 [Code]
 const

@@ -1,7 +1,12 @@
 ; The modem check that both example installers run, as a setup program would: it unpacks
 ; telvarid.dll into the installer's plug-ins folder and calls three of its functions
 ; through the System plug-in. "?c" selects the cdecl convention, which every export of
-; telvarid.dll uses; "u" on the last call unloads the DLL again.
+; telvarid.dll uses; "u" on the last call unloads the DLL again. Strings go to the DLL
+; as type "m" (8-bit text), never "t": in a Unicode installer "t" passes UTF-16, and
+; the DLL would see "C" where the script wrote "COM1".
+;
+; The calls run in a Section, on the installer's worker thread, so the window stays
+; alive while they wait; called from .onInit or a page callback they would freeze it.
 ;
 ; The installer that includes this file sets its Target first and defines TELVARID_DLL,
 ; the DLL of its own kind (a 32-bit installer can load only the 32-bit DLL, a 64-bit
@@ -55,8 +60,10 @@ Section "Look for a modem"
 
     ; int TVRModemAvailable(char *lpszPortName): an 8-bit string buffer ("m") of
     ; NSIS_MAX_STRLEN characters, more than the 76 bytes it needs, receives a port name
-    ; ($3, empty when none was written); $4 is the result.
-    System::Call '$PLUGINSDIR\telvarid.dll::TVRModemAvailable(m .r3) i .r4 ?cu'
+    ; in $3; $4 is the result. The DLL leaves the buffer as it was when it has no name
+    ; to give, so it goes in empty ($3 cleared, then passed in and out).
+    StrCpy $3 ""
+    System::Call '$PLUGINSDIR\telvarid.dll::TVRModemAvailable(m r3 r3) i .r4 ?cu'
     ${If} $3 == ""
         StrCpy $9 "no port name was reported"
     ${Else}

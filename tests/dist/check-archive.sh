@@ -15,8 +15,8 @@
 #       defines the symbols MinGW's compilers use
 #   check-archive.sh msvclink  ZIP VERSION
 #       a program compiled in MSVC mode against telvarid.h and linked by lld-link against
-#       telvarid.lib imports the four functions by name from telvarid.dll; skipped (77)
-#       where clang or lld-link is missing
+#       telvarid.lib imports the four functions by name from telvarid.dll; fails where
+#       clang or lld-link is missing (tools/setup-machine.sh dist installs both)
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -95,7 +95,8 @@ contents)
         fi
     done
     # Texts: the sources, each line ended by CR LF.
-    declare -A sources=([LICENSE]=LICENSE [telvarid.h]=frame/telvarid.h [telvarid.def]=frame/telvarid.def)
+    declare -A sources=([LICENSE]=LICENSE [CHANGELOG.txt]=release/CHANGELOG.txt [telvarid.h]=frame/telvarid.h
+        [telvarid.def]=frame/telvarid.def)
     while IFS= read -r example; do
         sources[$example]=$example
     done < <(cd "$source_dir" && find examples -type f | LC_ALL=C sort)
@@ -111,6 +112,16 @@ contents)
     first=$(head -1 "$root/README.txt" | tr -d '\r')
     [[ $first == "telvarid $version "* ]] && pass "README.txt starts with the version" ||
         fail "README.txt starts '$first', not 'telvarid $version ...'"
+    # The header a setup program compiles against names the archive's version, and the
+    # change log has an entry for it.
+    IFS=. read -r major minor patch <<<"$version"
+    header=$(tr -d '\r' <"$root/telvarid.h" | grep -E '^#define TELVARID_VERSION(_MAJOR|_MINOR|_PATCH)? ')
+    wanted=$(printf '#define TELVARID_VERSION_MAJOR %s\n#define TELVARID_VERSION_MINOR %s\n#define TELVARID_VERSION_PATCH %s\n#define TELVARID_VERSION "%s"' \
+        "$major" "$minor" "$patch" "$version")
+    [[ $header == "$wanted" ]] && pass "telvarid.h names version $version" ||
+        fail "telvarid.h names: $(echo $header)"
+    tr -d '\r' <"$root/CHANGELOG.txt" | grep -q -x -F "$version" && pass "CHANGELOG.txt has an entry for $version" ||
+        fail "CHANGELOG.txt has no entry headed $version"
     ;;
 importlib)
     unpack
@@ -151,8 +162,9 @@ importlib)
 msvclink)
     for tool in clang lld-link; do
         if ! command -v "$tool" >/dev/null; then
-            echo "skipped: $tool is not installed, so no program can be built as Microsoft's tools build one"
-            exit 77
+            echo "FAIL  $tool is not installed, so no program can be built as Microsoft's tools build one;"
+            echo "      install it with tools/setup-machine.sh dist"
+            exit 1
         fi
     done
     unpack

@@ -84,7 +84,7 @@ tvr_system_tapi_restore
 dist_c=$dist_root/examples/c
 tvr_case "the C example builds from the unpacked archive alone with $dist_cross-gcc and windres, without a warning"
 (cd "$dist_c" &&
-    "$dist_cross-windres" modemsetup.rc -O coff -o modemsetup-res.o &&
+    "$dist_cross-windres" -I../.. modemsetup.rc -O coff -o modemsetup-res.o &&
     "$dist_cross-gcc" -O2 -Wall -Wextra -I../.. -o modemsetup.exe modemsetup.c modemsetup-res.o \
         -L"../../$dist_arch" -ltelvarid -mwindows) >"$TVR_LOG_DIR/c-build.out" 2>&1 ||
     tvr_fail "the C example did not build (see $TVR_LOG_DIR/c-build.out)"
