@@ -26,8 +26,10 @@
  *   modemsetup.exe              shows the dialogs and waits for the user
  *   modemsetup.exe /auto FILE   closes the message dialog by itself after a few
  *                               seconds, and a second after it appeared writes the
- *                               answers to FILE: one line of numbers, the control that
- *                               has the keyboard focus, then the message shown
+ *                               answers to FILE: one line of numbers; the control that
+ *                               has the keyboard focus, the one that had it in the
+ *                               "searching" dialog and whether that dialog's button 2
+ *                               was visible; then the message shown
  *
  * The waits, all on the worker thread: the scan takes about 1.6 s when a modem answers
  * at once, about 8 s for each port that opens but has nothing on it (up to about 32 s),
@@ -60,6 +62,8 @@ typedef struct ModemSetup {
     /* The message dialog. */
     char szMessage[1024];
     int nFocusID;      /* the control that has the focus, as /auto records it */
+    int nSearchFocusID; /* the same in the "searching" dialog, when the answers came in */
+    BOOL bSearchCancelShown; /* whether that dialog showed button 2 then */
     const char *pszAutoFile;
     HWND hSearchDialog; /* told by the worker thread when it is done */
     HANDLE hThread;
@@ -119,6 +123,13 @@ static void ComposeMessage(ModemSetup *pSetup)
     wsprintfA(pSetup->szMessage, "%s\n%s\n%s", szScan, szCheck, szModem);
 }
 
+/* The identifier of the control of hDlg that has the keyboard focus, or 0. */
+static int FocusedControl(HWND hDlg)
+{
+    HWND hFocus = GetFocus();
+    return hFocus && IsChild(hDlg, hFocus) ? GetDlgCtrlID(hFocus) : 0;
+}
+
 /* ---- The "searching" dialog: stands while the worker thread asks ---- */
 
 static INT_PTR CALLBACK SearchDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -143,6 +154,8 @@ static INT_PTR CALLBACK SearchDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LP
             EndDialog(hDlg, -1);
         return FALSE;
     case WM_APP_SEARCH_DONE:
+        pSetup->nSearchFocusID = FocusedControl(hDlg);
+        pSetup->bSearchCancelShown = IsWindowVisible(GetDlgItem(hDlg, IDCANCEL));
         WaitForSingleObject(pSetup->hThread, INFINITE);
         CloseHandle(pSetup->hThread);
         pSetup->hThread = NULL;
@@ -155,12 +168,6 @@ static INT_PTR CALLBACK SearchDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LP
 }
 
 /* ---- The message dialog with the answers ---- */
-
-static int FocusedControl(HWND hDlg)
-{
-    HWND hFocus = GetFocus();
-    return hFocus && IsChild(hDlg, hFocus) ? GetDlgCtrlID(hFocus) : 0;
-}
 
 /* Writes the answers to FILE through a temporary file, so that a reader never sees half.
  * A FILE name too long for the temporary name's buffer gets no answers at all. */
@@ -183,7 +190,8 @@ static void WriteAnswers(const ModemSetup *pSetup)
         return;
     fprintf(pFile, "scan=%d port=%d check=%s modem=%d name=%s\n", pSetup->nScan, pSetup->nPort, szCheck,
             pSetup->nModem, pSetup->szModemPort);
-    fprintf(pFile, "focus=%d\n%s\n", pSetup->nFocusID, pSetup->szMessage);
+    fprintf(pFile, "focus=%d search_focus=%d search_button2=%s\n%s\n", pSetup->nFocusID, pSetup->nSearchFocusID,
+            pSetup->bSearchCancelShown ? "shown" : "hidden", pSetup->szMessage);
     fclose(pFile);
     MoveFileExA(szTemp, pSetup->pszAutoFile, MOVEFILE_REPLACE_EXISTING);
 }

@@ -122,6 +122,25 @@ contents)
         fail "telvarid.h names: $(echo $header)"
     tr -d '\r' <"$root/CHANGELOG.txt" | grep -q -x -F "$version" && pass "CHANGELOG.txt has an entry for $version" ||
         fail "CHANGELOG.txt has no entry headed $version"
+    # What an installer author asks, answered where the author reads first (the text's
+    # line breaks and indents read as single spaces).
+    readme=$(tr -d '\r' <"$root/README.txt" | tr '\n' ' ' | tr -s ' ')
+    while IFS='|' read -r what phrase; do
+        grep -q -F -- "$phrase" <<<"$readme" && pass "README.txt says $what" || fail "README.txt does not say $what ('$phrase')"
+    done <<'PHRASES'
+why an MSI custom action cannot call the exports|UINT __stdcall CustomAction(MSIHANDLE hInstall)
+that NSIS strings are type m, not t|must be of type "m" (8-bit text), never
+that the scan sends ATE0V1 then AT|sending "ATE0V1" and then
+that the port-name buffer may be left as it was|the buffer is left exactly as it was
+that a held port gives 1|1 when another program holds the port
+that a command over 254 characters gives 0 at once|0 at once, without touching the port, for a command longer than
+that Inno Setup's [Code] runs on the window thread|[Code] runs on the wizard's window thread
+that the licence notice travels with the installer|an installer that contains telvarid.dll must carry LICENSE
+which Windows versions it runs on|Windows versions:
+PHRASES
+    tr -d '\r' <"$root/examples/inno/modem.iss" | grep -q -E '^Source: .*telvarid\.dll"; Flags: dontcopy noencryption$' &&
+        pass "modem.iss extracts the DLL with dontcopy noencryption" ||
+        fail "modem.iss does not give the DLL Flags: dontcopy noencryption"
     ;;
 importlib)
     unpack

@@ -119,7 +119,7 @@ dist_run_c() {
     wait "$pid" && RC=0 || RC=$?
 }
 
-tvr_case "the C example finds the modem on COM3, shows the answers in words, and leaves the focus on Continue"
+tvr_case "the C example finds the modem on COM3, shows the answers in words, and leaves the focus on Continue; its searching dialog had the focus on its one button and button 2 hidden"
 tvr_emu 3 crlf
 printf '%s\n' "$dist_data_modem" "$dist_voice_line" >"$dist_c/tapi-scenario.txt"
 # Without a window manager Wine leaves the caption unpainted; it draws it itself here.
@@ -129,7 +129,7 @@ dist_run_c "$dist_shot"
 wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null 2>&1 || true
 tvr_emu_stop
 tvr_expect_eq "exit code" 0 "$RC"
-tvr_expect_eq "answers" "scan=1 port=3 check=1 modem=2 name=COM3"$'\nfocus=1\n'"$dist_found_words" \
+tvr_expect_eq "answers" "scan=1 port=3 check=1 modem=2 name=COM3"$'\nfocus=1 search_focus=1 search_button2=hidden\n'"$dist_found_words" \
     "$(dist_text "$dist_c/answers.txt")"
 tvr_expect test -s "$dist_shot"
 
@@ -139,8 +139,18 @@ tvr_case "the C example with no ports and no data modem says so and leaves the f
 printf '%s\n' "$dist_voice_line" >"$dist_c/tapi-scenario.txt"
 dist_run_c ""
 tvr_expect_eq "exit code" 0 "$RC"
-tvr_expect_eq "answers" "scan=0 port=0 check=- modem=0 name="$'\nfocus=2\n'"$dist_none_words" \
+tvr_expect_eq "answers" "scan=0 port=0 check=- modem=0 name="$'\nfocus=2 search_focus=1 search_button2=hidden\n'"$dist_none_words" \
     "$(dist_text "$dist_c/answers.txt")"
+
+# The answer file's temporary name is the given name and ".tmp": a name far longer than
+# a path may be gets no answers, and the program ends as usual (no overrun of the
+# temporary name's buffer).
+tvr_case "the C example given a 1000-character answer file name writes nothing and ends normally"
+dist_long_name=$(printf 'a%.0s' $(seq 1 1000))
+(cd "$dist_c" && env "${TVR_WINE_ENV[@]}" timeout 300 wine modemsetup.exe /auto "$dist_long_name" \
+    >"$TVR_LOG_DIR/c-long.out" 2>&1) && RC=0 || RC=$?
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_eq "files beside the example named after it" "" "$(cd "$dist_c" && ls | grep '^aaaa' || true)"
 
 # ---- Microsoft's linker ------------------------------------------------------------------
 
