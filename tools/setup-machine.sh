@@ -7,7 +7,8 @@
 #   unit    the unit level: the native compiler and GoogleTest
 #   wine    the integration level: Wine (32- and 64-bit), its fonts, Xvfb, NSIS,
 #           ImageMagick (screenshots) and unshare (the fence around the serial devices)
-#   dist    the release archive: zip and llvm-dlltool (an import library for MSVC)
+#   dist    the release archive: zip and llvm-dlltool (an import library for MSVC);
+#           osslsigncode and openssl to sign it (Authenticode) and to test the signing
 #   fuzz    the fuzzers: clang with libFuzzer and the sanitizer runtimes
 set -euo pipefail
 
@@ -15,7 +16,7 @@ declare -A groups=(
     [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64"
     [unit]="cmake make g++ libgtest-dev"
     [wine]="wine wine32:i386 wine64 fonts-wine xvfb nsis imagemagick util-linux"
-    [dist]="zip unzip llvm"
+    [dist]="zip unzip llvm osslsigncode openssl"
     [fuzz]="clang libclang-rt-14-dev"
 )
 
