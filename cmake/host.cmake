@@ -98,6 +98,15 @@ foreach(check listing contents importlib checksums msvclink)
     ${TVR_DIST_ZIP} ${PROJECT_VERSION} ${TVR_DLL_DIR} ${TVR_DLL64_DIR})
   set_tests_properties(static.dist.${check} PROPERTIES LABELS static SKIP_RETURN_CODE 77)
 endforeach()
+# A release signed with a throwaway certificate verifies, and an altered file does not.
+add_test(NAME static.dist.signing COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-signing.sh ${CMAKE_SOURCE_DIR}
+  ${TVR_DLL_DIR} ${TVR_DLL64_DIR} ${TVR_DIST_ZIP} $<TARGET_FILE:tvr_pecheck>)
+set_tests_properties(static.dist.signing PROPERTIES LABELS static)
+# Two releases of this commit, built from two folders into two others, are the same
+# bytes. Builds everything twice: alone, with the time of two builds.
+add_test(NAME static.dist.reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-reproducible.sh
+  ${CMAKE_SOURCE_DIR})
+set_tests_properties(static.dist.reproducible PROPERTIES LABELS static RUN_SERIAL ON TIMEOUT 1800)
 add_executable(tvr_report_test ${CMAKE_SOURCE_DIR}/tests/dist/report_text_test.cpp)
 target_include_directories(tvr_report_test PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(tvr_report_test PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)
