@@ -16,6 +16,10 @@ set -euo pipefail
 
 source_dir=$(cd "${1:?usage: check-reproducible.sh SOURCE_DIR}" && pwd)
 jobs=${JOBS:-2}
+if ! git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1; then
+    echo "skipped: $source_dir is not a git checkout, so there is no commit to take the time from"
+    exit 77
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/tvr-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 

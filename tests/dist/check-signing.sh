@@ -43,7 +43,8 @@ password="not on any command line"
 TVR_SIGN_PASSWORD=$password openssl pkcs12 -export -in "$work/cert.pem" -inkey "$work/key.pem" \
     -out "$work/author.p12" -passout env:TVR_SIGN_PASSWORD
 
-epoch=$(git -C "$source_dir" log -1 --format=%ct)
+# The commit's time, as make dist takes it; any fixed time outside a git checkout.
+epoch=$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null || echo 1700000000)
 # dist NAME [cmake -D options...]: a release into $work/NAME; its log in $work/NAME.log.
 dist() {
     local name=$1
