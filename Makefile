@@ -3,7 +3,8 @@
 #               with its import library, tvrprobe.exe, the Wine test host, the telephony double
 #   make dist   build/dist/telvarid-<version>.zip: both DLLs with their import libraries
 #               (MinGW and MSVC) and tvrprobe.exe, the header, the .def, LICENSE, README.txt
-#               and the examples, for installer authors
+#               and the examples, for installer authors, with its SHA256SUMS; reproducible;
+#               signed with SIGN_CERT and SIGN_KEY (or SIGN_PKCS12) when they are given
 #   make test   unit tests (host, ASan + UBSan), the static checks of both DLLs and of the
 #               release archive, and the integration suites under Wine, for every build
 #               this kernel can run
@@ -22,6 +23,20 @@ RIG_ENV := env TVR_DLL_DIR=$(ABS_BUILD)/dll TVR_DLL64_DIR=$(ABS_BUILD)/dll64 TVR
 RIG := $(RIG_ENV) tests/wine/rig.sh
 
 FUZZ_SECONDS ?= 60
+
+# Reproducible builds: the compiler and make dist take the time of the commit, never the
+# time of the build (a given SOURCE_DATE_EPOCH wins).
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+ifneq ($(SOURCE_DATE_EPOCH),)
+export SOURCE_DATE_EPOCH
+endif
+# make dist SIGN_CERT=cert.pem SIGN_KEY=key.pem, or SIGN_PKCS12=author.p12, signs the DLLs
+# and tvrprobe.exe (a password comes from the environment variable TVR_SIGN_PASSWORD);
+# SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp.
+SIGN_ARGS := $(if $(SIGN_CERT),-DTVR_SIGN_CERT=$(abspath $(SIGN_CERT))) \
+	$(if $(SIGN_KEY),-DTVR_SIGN_KEY=$(abspath $(SIGN_KEY))) \
+	$(if $(SIGN_PKCS12),-DTVR_SIGN_PKCS12=$(abspath $(SIGN_PKCS12))) \
+	$(if $(SIGN_TIMESTAMP_URL),-DTVR_SIGN_TIMESTAMP_URL=$(SIGN_TIMESTAMP_URL))
 
 .PHONY: all dll dll32 dll64 host fuzzbuild dist test unit demo bench fuzz soak clean
 
@@ -46,11 +61,13 @@ host:
 		-DTVR_DIST_DIR=$(ABS_BUILD)/dist >/dev/null
 	@cmake --build $(ABS_BUILD)/host -j $(JOBS)
 
-# The release archive, from both DLL builds (the version is project()'s, in CMakeLists.txt).
+# The release archive, from both DLL builds (the version is project()'s, in CMakeLists.txt),
+# with build/dist/SHA256SUMS beside it; the same commit gives the same bytes.
 dist: dll
 	@tools/setup-machine.sh dist
 	@cmake -DTVR_DLL_DIR=$(ABS_BUILD)/dll -DTVR_DLL64_DIR=$(ABS_BUILD)/dll64 \
-		-DTVR_DIST_DIR=$(ABS_BUILD)/dist -P cmake/dist.cmake
+		-DTVR_DIST_DIR=$(ABS_BUILD)/dist -DTVR_SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) $(SIGN_ARGS) \
+		-P cmake/dist.cmake
 
 fuzzbuild:
 	@tools/setup-machine.sh fuzz

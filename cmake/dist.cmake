@@ -10,9 +10,25 @@
 #                   linker, made here by llvm-dlltool from the .def), tvrprobe.exe
 #     examples/     NSIS, Inno Setup and C setup programs
 #
+#     SHA256SUMS    the SHA-256 of every other file, as "sha256sum -c" reads it
+#   and beside the archive build/dist/SHA256SUMS, the SHA-256 of the archive.
+#
 # The version is the one project() gave both builds (their generated telvarid_version.h).
-# Text files get CR LF line ends, as Windows editors expect; the entries are in a fixed
-# order. No test program, test double or build file goes in.
+# Text files get CR LF line ends, as Windows editors expect. No test program, test
+# double or build file goes in.
+#
+# Reproducible: the same commit gives the same archive, byte for byte. Every entry
+# carries the time TVR_SOURCE_DATE_EPOCH (the commit's, from the Makefile), the same
+# permissions and no extra fields (owner, Unix times); the entries are in one sorted
+# order; the zip's MS-DOS times are written in UTC.
+#
+# Signing (optional), with osslsigncode, Authenticode with SHA-256, before the checksums:
+#   -DTVR_SIGN_CERT=cert.pem -DTVR_SIGN_KEY=key.pem   certificate (chain) and private key
+#   -DTVR_SIGN_PKCS12=author.p12                      or both in one PKCS#12 file
+#   -DTVR_SIGN_TIMESTAMP_URL=http://...               an RFC 3161 time-stamp server
+# The password of the key or of the PKCS#12 file, if it has one, is read from the
+# environment variable TVR_SIGN_PASSWORD and handed to osslsigncode on its standard
+# input, never on a command line.
 cmake_minimum_required(VERSION 3.21)
 get_filename_component(TVR_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 foreach(var TVR_DLL_DIR TVR_DLL64_DIR TVR_DIST_DIR)
@@ -20,6 +36,10 @@ foreach(var TVR_DLL_DIR TVR_DLL64_DIR TVR_DIST_DIR)
     message(FATAL_ERROR "dist: ${var} is not set (see the top of cmake/dist.cmake)")
   endif()
 endforeach()
+if(NOT TVR_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "dist: no commit time: run it from a git checkout, or set SOURCE_DATE_EPOCH "
+    "to the release's time in seconds since 1970 (make dist SOURCE_DATE_EPOCH=...)")
+endif()
 
 # The version of one build, from the header CMake generated when it configured it.
 function(tvr_build_version dir out)
@@ -41,8 +61,34 @@ set(version ${version32})
 
 find_program(TVR_DLLTOOL llvm-dlltool)
 find_program(TVR_ZIP zip)
-if(NOT TVR_DLLTOOL OR NOT TVR_ZIP)
-  message(FATAL_ERROR "dist: llvm-dlltool and zip are needed (tools/setup-machine.sh dist)")
+find_program(TVR_TOUCH touch)
+if(NOT TVR_DLLTOOL OR NOT TVR_ZIP OR NOT TVR_TOUCH)
+  message(FATAL_ERROR "dist: llvm-dlltool, zip and touch are needed (tools/setup-machine.sh dist)")
+endif()
+set(signing OFF)
+if(TVR_SIGN_CERT OR TVR_SIGN_KEY OR TVR_SIGN_PKCS12)
+  set(signing ON)
+  find_program(TVR_OSSLSIGNCODE osslsigncode)
+  if(NOT TVR_OSSLSIGNCODE)
+    message(FATAL_ERROR "dist: signing needs osslsigncode (tools/setup-machine.sh dist)")
+  endif()
+  if(TVR_SIGN_PKCS12)
+    if(TVR_SIGN_CERT OR TVR_SIGN_KEY)
+      message(FATAL_ERROR "dist: give either SIGN_PKCS12 or SIGN_CERT with SIGN_KEY, not both")
+    endif()
+    set(sign_identity -pkcs12 ${TVR_SIGN_PKCS12})
+    set(sign_files ${TVR_SIGN_PKCS12})
+  elseif(TVR_SIGN_CERT AND TVR_SIGN_KEY)
+    set(sign_identity -certs ${TVR_SIGN_CERT} -key ${TVR_SIGN_KEY})
+    set(sign_files ${TVR_SIGN_CERT} ${TVR_SIGN_KEY})
+  else()
+    message(FATAL_ERROR "dist: SIGN_CERT and SIGN_KEY go together")
+  endif()
+  foreach(file ${sign_files})
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "dist: ${file} does not exist")
+    endif()
+  endforeach()
 endif()
 
 set(top telvarid-${version})
@@ -54,6 +100,7 @@ file(GLOB old_archives ${TVR_DIST_DIR}/telvarid-*.zip)
 if(old_archives)
   file(REMOVE ${old_archives})
 endif()
+file(REMOVE ${TVR_DIST_DIR}/SHA256SUMS)
 file(MAKE_DIRECTORY ${root}/x86 ${root}/x64)
 
 # Text files, kept apart so that they alone get CR LF line ends.
@@ -61,6 +108,11 @@ set(text_files LICENSE README.txt CHANGELOG.txt telvarid.h telvarid.def)
 file(COPY ${TVR_SOURCE_DIR}/LICENSE ${TVR_SOURCE_DIR}/release/CHANGELOG.txt ${TVR_SOURCE_DIR}/frame/telvarid.h
   ${TVR_SOURCE_DIR}/frame/telvarid.def DESTINATION ${root})
 set(TVR_VERSION ${version})
+if(signing)
+  set(TVR_SIGNATURE_TEXT "The DLLs and tvrprobe.exe of this release are signed (Authenticode, SHA-256).")
+else()
+  set(TVR_SIGNATURE_TEXT "This release is unsigned: its DLLs and tvrprobe.exe carry no Authenticode signature.")
+endif()
 configure_file(${TVR_SOURCE_DIR}/release/README.txt ${root}/README.txt @ONLY)
 file(GLOB_RECURSE examples RELATIVE ${TVR_SOURCE_DIR} ${TVR_SOURCE_DIR}/examples/*)
 foreach(example ${examples})
@@ -98,19 +150,83 @@ foreach(arch x86 x64)
   list(APPEND binary_files ${arch}/telvarid.lib)
 endforeach()
 
-# The archive: text files with CR LF (zip -l), then the binaries as they are; each group
-# sorted, without directory entries.
-function(tvr_zip)
-  cmake_parse_arguments(Z "" "" "OPTIONS;FILES" ${ARGN})
-  list(SORT Z_FILES)
-  list(TRANSFORM Z_FILES PREPEND ${top}/)
-  execute_process(COMMAND ${TVR_ZIP} -q -X -D ${Z_OPTIONS} ${archive} ${Z_FILES}
-    WORKING_DIRECTORY ${stage} RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "dist: zip failed")
+# Signing, on the copies in the stage, before anything is summed or zipped.
+if(signing)
+  set(sign_options -h sha256 -n "telvarid ${version}")
+  if(TVR_SIGN_TIMESTAMP_URL)
+    list(APPEND sign_options -ts ${TVR_SIGN_TIMESTAMP_URL})
   endif()
-endfunction()
-tvr_zip(OPTIONS -l FILES ${text_files})
-tvr_zip(FILES ${binary_files})
+  # The password goes from the environment to osslsigncode's standard input through the
+  # shell's own printf, so no process's command line ever holds it.
+  set(sign_password)
+  if(DEFINED ENV{TVR_SIGN_PASSWORD})
+    set(sign_password -readpass -)
+  endif()
+  foreach(file x86/telvarid.dll x64/telvarid.dll x86/tvrprobe.exe x64/tvrprobe.exe)
+    set(unsigned ${root}/${file}.unsigned)
+    file(RENAME ${root}/${file} ${unsigned})
+    execute_process(COMMAND sh -c "printf '%s' \"\$TVR_SIGN_PASSWORD\" | \"\$@\"" sign
+        ${TVR_OSSLSIGNCODE} sign ${sign_identity} ${sign_password} ${sign_options}
+        -in ${unsigned} -out ${root}/${file}
+      RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    file(REMOVE ${unsigned})
+    if(NOT rc EQUAL 0)
+      file(REMOVE_RECURSE ${stage})
+      message(FATAL_ERROR "dist: osslsigncode could not sign ${file}:\n${out}")
+    endif()
+  endforeach()
+endif()
+
+# Text files: CR LF line ends, written here so that the checksums are those of the
+# bytes in the archive.
+foreach(file ${text_files})
+  file(READ ${root}/${file} content)
+  string(REPLACE "\r\n" "\n" content "${content}")
+  string(REPLACE "\n" "\r\n" content "${content}")
+  file(WRITE ${root}/${file} "${content}")
+endforeach()
+
+# SHA256SUMS of every file, sorted, with the paths relative to the top folder:
+#   cd telvarid-<version> && sha256sum -c SHA256SUMS
+set(entries ${text_files} ${binary_files})
+list(SORT entries)
+set(sums "")
+foreach(file ${entries})
+  file(SHA256 ${root}/${file} hash)
+  string(APPEND sums "${hash}  ${file}\r\n")
+endforeach()
+file(WRITE ${root}/SHA256SUMS "${sums}")
+list(APPEND entries SHA256SUMS)
+list(SORT entries)
+
+# Every entry the same: the commit's time, rw-r--r-- (rwxr-xr-x for the programs).
+foreach(file ${entries})
+  if(file MATCHES "\\.(dll|exe)$")
+    set(mode OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  else()
+    set(mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endif()
+  file(CHMOD ${root}/${file} PERMISSIONS ${mode})
+endforeach()
+list(TRANSFORM entries PREPEND ${top}/ OUTPUT_VARIABLE paths)
+execute_process(COMMAND ${TVR_TOUCH} -d @${TVR_SOURCE_DATE_EPOCH} ${paths}
+  WORKING_DIRECTORY ${stage} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "dist: touch failed")
+endif()
+
+# The archive: one zip run over the sorted list, no directory entries (-D), no extra
+# fields (-X), the MS-DOS times in UTC.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${TVR_ZIP} -q -X -D ${archive} ${paths}
+  WORKING_DIRECTORY ${stage} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "dist: zip failed")
+endif()
 file(REMOVE_RECURSE ${stage})
-message(STATUS "dist: ${archive}")
+file(SHA256 ${archive} hash)
+file(WRITE ${TVR_DIST_DIR}/SHA256SUMS "${hash}  ${top}.zip\n")
+if(signing)
+  message(STATUS "dist: ${archive} (signed)")
+else()
+  message(STATUS "dist: ${archive} (unsigned)")
+endif()

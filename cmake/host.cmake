@@ -80,6 +80,12 @@ target_compile_definitions(tvr_pecheck PRIVATE TVR_DLL32_PATH="${TVR_DLL_DIR}/te
   TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll")
 target_link_libraries(tvr_pecheck PRIVATE GTest::gtest GTest::gtest_main)
 gtest_discover_tests(tvr_pecheck TEST_PREFIX "static." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS static)
+# The objects both DLLs are linked from need no C runtime start-up (DllMain is the entry).
+foreach(dir ${TVR_DLL_DIR} ${TVR_DLL64_DIR})
+  get_filename_component(build ${dir} NAME)
+  add_test(NAME static.objects.${build} COMMAND ${CMAKE_SOURCE_DIR}/tests/pe/check-objects.sh ${dir})
+  set_tests_properties(static.objects.${build} PROPERTIES LABELS static)
+endforeach()
 
 # The release archive of make dist, checked as a file without Wine (tests/dist): exactly
 # the files it should hold, each the build's or the source's, the import libraries, and
@@ -87,11 +93,21 @@ gtest_discover_tests(tvr_pecheck TEST_PREFIX "static." DISCOVERY_TIMEOUT 60 PROP
 # report, natively.
 set(TVR_DIST_DIR "${CMAKE_SOURCE_DIR}/build/dist" CACHE PATH "folder of the release archive (make dist)")
 set(TVR_DIST_ZIP ${TVR_DIST_DIR}/telvarid-${PROJECT_VERSION}.zip)
-foreach(check listing contents importlib msvclink)
+foreach(check listing contents importlib checksums msvclink)
   add_test(NAME static.dist.${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-archive.sh ${check}
     ${TVR_DIST_ZIP} ${PROJECT_VERSION} ${TVR_DLL_DIR} ${TVR_DLL64_DIR})
   set_tests_properties(static.dist.${check} PROPERTIES LABELS static)
 endforeach()
+# A release signed with a throwaway certificate verifies, and an altered file does not.
+add_test(NAME static.dist.signing COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-signing.sh ${CMAKE_SOURCE_DIR}
+  ${TVR_DLL_DIR} ${TVR_DLL64_DIR} ${TVR_DIST_ZIP} $<TARGET_FILE:tvr_pecheck>)
+set_tests_properties(static.dist.signing PROPERTIES LABELS static)
+# Two releases of this commit, built from two folders into two others, are the same
+# bytes. Builds everything twice: alone, with the time of two builds.
+add_test(NAME static.dist.reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-reproducible.sh
+  ${CMAKE_SOURCE_DIR})
+set_tests_properties(static.dist.reproducible PROPERTIES LABELS static RUN_SERIAL ON TIMEOUT 1800
+  SKIP_RETURN_CODE 77)
 add_executable(tvr_report_test ${CMAKE_SOURCE_DIR}/tests/dist/report_text_test.cpp)
 target_include_directories(tvr_report_test PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(tvr_report_test PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)

@@ -5,6 +5,14 @@ enable_language(RC)
 # statically, so the imports are the system's own (KERNEL32, USER32, GDI32, msvcrt).
 set(TVR_STATIC_RUNTIME -static-libgcc -static-libstdc++)
 
+# Two builds of one commit give the same bytes, wherever their source and build folders
+# are: no folder name goes into a binary (__FILE__, debug paths), and the linker writes
+# no time stamp into the PE header, the export directory or the import library. The
+# compiler reads SOURCE_DATE_EPOCH (the commit's time, set by the Makefile) for
+# __DATE__ and __TIME__.
+set(TVR_REPRODUCIBLE_FLAGS -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
+set(TVR_REPRODUCIBLE_LINK -Wl,--no-insert-timestamp)
+
 # The version has one source, project(telvarid VERSION ...): this header carries it to the
 # version resource (frame/telvarid.rc) and to "tvrprobe --version"; make dist reads it
 # for the archive's name.
@@ -24,10 +32,30 @@ set_target_properties(telvarid PROPERTIES PREFIX "" OUTPUT_NAME telvarid
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
   ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_include_directories(telvarid PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
-target_compile_options(telvarid PRIVATE ${TVR_PRODUCTION_FLAGS} -Os
-  $<$<COMPILE_LANGUAGE:CXX>:-fno-asynchronous-unwind-tables>)
-target_link_options(telvarid PRIVATE ${TVR_STATIC_RUNTIME} -s)
-target_link_libraries(telvarid PRIVATE user32 gdi32 kernel32)
+# The DLL carries only what its own code calls. DllMain is the image's entry point itself
+# (-nostartfiles): the MinGW runtime's DLL start-up, which runs static constructors,
+# sets up thread-local storage, applies pseudo-relocations and keeps an atexit list,
+# would bring its own imports (_initterm, _amsg_exit, _lock, vfprintf...) for none of
+# which the library has a use; tests/pe/check-objects.sh shows that nothing in the
+# objects needs it. Nothing is linked by default (-nostdlib): the import libraries of
+# the system DLLs the code calls, msvcrt for malloc and free, and libgcc, statically,
+# for any helper the compiler itself may call (none today). An import of data that
+# would need a pseudo-relocation fails the link instead.
+# PE32: no unwind tables (the .eh_frame the DWARF unwinder reads has no reader here).
+# PE32+: the compiler's unwind data stays, as .pdata and .xdata, because Windows walks
+# every stack on x86-64 through it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(TVR_DLL_ENTRY _DllMain@12)
+  set(TVR_DLL_UNWIND -fno-asynchronous-unwind-tables)
+else()
+  set(TVR_DLL_ENTRY DllMain)
+  set(TVR_DLL_UNWIND -fasynchronous-unwind-tables)
+endif()
+target_compile_options(telvarid PRIVATE ${TVR_PRODUCTION_FLAGS} ${TVR_REPRODUCIBLE_FLAGS} -Os -fno-ident
+  $<$<COMPILE_LANGUAGE:CXX>:${TVR_DLL_UNWIND}>)
+target_link_options(telvarid PRIVATE -nostdlib -nostartfiles -Wl,-e,${TVR_DLL_ENTRY}
+  -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc ${TVR_REPRODUCIBLE_LINK} -s)
+target_link_libraries(telvarid PRIVATE user32 gdi32 kernel32 msvcrt gcc)
 
 # Windows-side programs: each folder holds one program; all load telvarid.dll at run
 # time by name, as a setup program does, and never link against it.
@@ -37,8 +65,8 @@ function(tvr_windows_program name dir)
     add_executable(${name} ${srcs})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${dir})
-    target_compile_options(${name} PRIVATE -Wall -Wextra -O2)
-    target_link_options(${name} PRIVATE ${TVR_STATIC_RUNTIME} -static)
+    target_compile_options(${name} PRIVATE -Wall -Wextra -O2 ${TVR_REPRODUCIBLE_FLAGS})
+    target_link_options(${name} PRIVATE ${TVR_STATIC_RUNTIME} -static ${TVR_REPRODUCIBLE_LINK})
     target_link_libraries(${name} PRIVATE user32 gdi32 kernel32 ${ARGN})
   endif()
 endfunction()

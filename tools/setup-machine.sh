@@ -7,8 +7,9 @@
 #   unit    the unit level: the native compiler and GoogleTest
 #   wine    the integration level: Wine (32- and 64-bit), its fonts, Xvfb, NSIS,
 #           ImageMagick (screenshots) and unshare (the fence around the serial devices)
-#   dist    the release archive: zip and llvm-dlltool (an import library for MSVC), and
-#           clang and lld-link, which link a program against it as MSVC does
+#   dist    the release archive: zip and llvm-dlltool (an import library for MSVC),
+#           clang and lld-link (a program linked against it as MSVC links one),
+#           osslsigncode and openssl to sign it (Authenticode) and to test the signing
 #   fuzz    the fuzzers: clang with libFuzzer and the sanitizer runtimes
 set -euo pipefail
 
@@ -16,7 +17,7 @@ declare -A groups=(
     [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64"
     [unit]="cmake make g++ libgtest-dev"
     [wine]="wine wine32:i386 wine64 fonts-wine xvfb nsis imagemagick util-linux"
-    [dist]="zip unzip llvm clang lld"
+    [dist]="zip unzip llvm clang lld osslsigncode openssl"
     [fuzz]="clang libclang-rt-14-dev"
 )
 

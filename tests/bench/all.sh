@@ -14,6 +14,11 @@ mkdir -p "$out"
 declare -A dirs=([x86]=$TVR_DLL_DIR [x64]=$TVR_DLL64_DIR)
 declare -A objdumps=([x86]=i686-w64-mingw32-objdump [x64]=x86_64-w64-mingw32-objdump)
 declare -A names=([x86]="PE32 (x86)" [x64]="PE32+ (x86-64)")
+# Each DLL as it was while it carried the MinGW runtime's DLL start-up (before DllMain
+# became its entry point), to set beside today's.
+declare -A sizes_before=([x86]=26,624 [x64]=23,552)
+declare -A sections_before=([x86]=".text .data .rdata .eh_fram .bss .edata .idata .CRT .tls .rsrc .reloc"
+    [x64]=".text .data .rdata .pdata .xdata .bss .edata .idata .CRT .tls .rsrc .reloc")
 
 echo "== the two DLLs"
 printf '%-16s %-14s %-12s %s\n' build size imports exports
@@ -27,6 +32,21 @@ for arch in x86 x64; do
     printf '%-16s %-14s %s | %s\n' "${names[$arch]}" "$(stat -c %s "$dll") bytes" \
         "$($od -p "$dll" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')" \
         "$($od -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p' | tr '\n' ' ')"
+done
+
+echo
+echo "== size and sections, now and with the runtime's start-up (${sizes_before[x86]} / ${sizes_before[x64]} bytes)"
+for arch in x86 x64; do
+    dll=${dirs[$arch]}/telvarid.dll
+    [[ -f $dll ]] || continue
+    od=${objdumps[$arch]}
+    printf '%-16s now    %6s bytes  %s\n' "${names[$arch]}" "$(stat -c %s "$dll")" \
+        "$($od -h "$dll" | awk '/^ *[0-9]+ / { printf "%s ", $2 }')"
+    printf '%-16s before %6s bytes  %s\n' "" "${sizes_before[$arch]}" "${sections_before[$arch]}"
+    $od -p "$dll" | awk '/DLL Name:/ { if (line != "") print line; line = sprintf("%16s   %-13s", "", $3); next }
+        line != "" && /^\t[0-9a-f]+\t *[0-9]+  [A-Za-z_]/ { line = line " " $3; next }
+        line != "" && !/vma:/ { print line; line = "" }
+        END { if (line != "") print line }'
 done
 
 runnable=$("$rig" arches 2>"$out/arches.err")

@@ -13,6 +13,9 @@
 #       the import libraries: telvarid.lib imports the four functions by their
 #       undecorated names (on x86 from MSVC's cdecl symbols _TVR...), libtelvarid.dll.a
 #       defines the symbols MinGW's compilers use
+#   check-archive.sh checksums ZIP VERSION
+#       "sha256sum -c" passes on the SHA256SUMS beside the archive (which names the
+#       archive) and on the SHA256SUMS inside it, which names every other file in it
 #   check-archive.sh msvclink  ZIP VERSION
 #       a program compiled in MSVC mode against telvarid.h and linked by lld-link against
 #       telvarid.lib imports the four functions by name from telvarid.dll; fails where
@@ -178,6 +181,38 @@ importlib)
             fail "$arch/libtelvarid.dll.a defines: $(echo $actual)"
     done
     ;;
+checksums)
+    dist=$(dirname "$zip")
+    if [[ ! -f $dist/SHA256SUMS ]]; then
+        fail "$dist/SHA256SUMS does not exist"
+    elif [[ $(awk '{ print $2 }' "$dist/SHA256SUMS") != "$(basename "$zip")" ]]; then
+        fail "$dist/SHA256SUMS names '$(awk '{ print $2 }' "$dist/SHA256SUMS" | tr '\n' ' ')', not $(basename "$zip") alone"
+    elif out=$(cd "$dist" && sha256sum --strict -c SHA256SUMS 2>&1); then
+        pass "sha256sum -c SHA256SUMS beside the archive: $out"
+    else
+        fail "sha256sum -c SHA256SUMS beside the archive:"
+        printf '%s\n' "$out" | sed 's/^/      /'
+    fi
+    unpack
+    if [[ ! -f $root/SHA256SUMS ]]; then
+        fail "the archive holds no SHA256SUMS"
+    else
+        listed=$(tr -d '\r' <"$root/SHA256SUMS" | sed 's/^[0-9a-f]\{64\}  //' | LC_ALL=C sort)
+        files=$(cd "$root" && find . -type f ! -path ./SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort)
+        if [[ $listed == "$files" ]]; then
+            pass "SHA256SUMS in the archive names each of its other $(wc -l <<<"$files") files"
+        else
+            fail "SHA256SUMS in the archive and its files differ (- listed, + in the archive):"
+            diff <(printf '%s\n' "$listed") <(printf '%s\n' "$files") | sed -n 's/^</      -/p; s/^>/      +/p'
+        fi
+        if out=$(cd "$root" && sha256sum --strict -c SHA256SUMS 2>&1); then
+            pass "sha256sum -c SHA256SUMS inside the archive: $(grep -c ': OK$' <<<"$out") files OK"
+        else
+            fail "sha256sum -c SHA256SUMS inside the archive:"
+            printf '%s\n' "$out" | grep -v ': OK$' | sed 's/^/      /'
+        fi
+    fi
+    ;;
 msvclink)
     for tool in clang lld-link; do
         if ! command -v "$tool" >/dev/null; then
@@ -210,7 +245,7 @@ msvclink)
     done
     ;;
 *)
-    echo "usage: check-archive.sh listing|contents|importlib|msvclink ZIP VERSION [DLL32_DIR DLL64_DIR]" >&2
+    echo "usage: check-archive.sh listing|contents|importlib|checksums|msvclink ZIP VERSION [DLL32_DIR DLL64_DIR]" >&2
     exit 2
     ;;
 esac

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,9 +18,19 @@ namespace {
 struct Build {
     const char *pszName;
     const char *pszPath;
+    const char *pszPathVariable; // an environment variable that names another file to read
     uint16_t wMachine; // IMAGE_FILE_MACHINE_I386 or IMAGE_FILE_MACHINE_AMD64
     uint16_t wMagic;   // PE32 or PE32+
+    bool bUnwindData;  // x86-64: Windows walks stacks through .pdata and .xdata
 };
+
+// The build's DLL, or the file the build's variable names: the release checks read the
+// DLLs of a signed archive with the same tests.
+std::string PathOf(const Build &build)
+{
+    const char *pszOther = std::getenv(build.pszPathVariable);
+    return pszOther != nullptr && *pszOther != '\0' ? pszOther : build.pszPath;
+}
 
 // Names the build in the test's name and in messages, not its bytes.
 void PrintTo(const Build &build, std::ostream *pos)
@@ -28,9 +39,37 @@ void PrintTo(const Build &build, std::ostream *pos)
 }
 
 const Build kBuilds[] = {
-    {"PE32", TVR_DLL32_PATH, 0x014C, 0x10B},
-    {"PE32plus", TVR_DLL64_PATH, 0x8664, 0x20B},
+    {"PE32", TVR_DLL32_PATH, "TVR_PE_DLL32", 0x014C, 0x10B, false},
+    {"PE32plus", TVR_DLL64_PATH, "TVR_PE_DLL64", 0x8664, 0x20B, true},
 };
+
+struct ExpectedImports {
+    const char *pszDll;
+    std::vector<std::string> functions; // sorted
+};
+
+// Exactly the functions the library's own code calls, per DLL, and nothing the C
+// runtime's start-up would bring (_initterm, _amsg_exit, _lock, vfprintf, TlsGetValue...).
+// Both builds import the same names. A new call in the code is added here.
+const ExpectedImports kImports[] = {
+    {"gdi32.dll", {"DPtoLP", "LPtoDP", "SelectObject"}},
+    {"kernel32.dll",
+     {"ClearCommError", "CloseHandle", "CreateFileA", "FreeLibrary", "GetCommState", "GetLastError", "GetProcAddress",
+      "GetTickCount", "LoadLibraryA", "PurgeComm", "ReadFile", "SetCommState", "SetCommTimeouts", "SetupComm",
+      "WriteFile"}},
+    {"msvcrt.dll", {"free", "malloc"}},
+    {"user32.dll",
+     {"DrawTextA", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect", "LoadIconA",
+      "ReleaseDC", "SendDlgItemMessageA", "SendMessageA", "SetFocus", "SetWindowPos", "SetWindowTextA",
+      "wsprintfA"}},
+};
+
+// Sections that only the C runtime's start-up brings: its initializer tables (.CRT),
+// thread-local storage (.tls), and the DWARF unwind tables of its objects (.eh_frame).
+const char *const kStartupSections[] = {".CRT", ".tls", ".eh_frame", ".ctors", ".dtors"};
+
+// The most a DLL may weigh, without the certificate table a signature appends.
+const uint64_t kMaxImageBytes = 16 * 1024;
 
 struct ExpectedExport {
     const char *pszName;
@@ -56,8 +95,13 @@ class DllFile : public ::testing::TestWithParam<Build> {
 protected:
     void SetUp() override
     {
-        std::string strError = ReadPeFile(GetParam().pszPath, &m_image);
+        std::string strError = ReadPeFile(PathOf(GetParam()), &m_image);
         ASSERT_EQ("", strError);
+    }
+    bool HasSection(const char *pszName) const
+    {
+        return std::find(m_image.sectionNames.begin(), m_image.sectionNames.end(), pszName) !=
+               m_image.sectionNames.end();
     }
     PeImage m_image;
 };
@@ -102,6 +146,58 @@ TEST_P(DllFile, ImportsOnlyTheSystemsOwnDlls)
     const std::vector<std::string> want = {"gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"};
     EXPECT_EQ(want, imports);
     EXPECT_EQ(0u, m_image.dwDelayImportSize) << "no delay-loaded DLL either";
+}
+
+TEST_P(DllFile, ImportsExactlyTheFunctionsItsCodeCalls)
+{
+    ASSERT_EQ(m_image.imports.size(), m_image.importedFunctions.size());
+    std::vector<std::string> seen;
+    for (const PeImport &imp : m_image.importedFunctions) {
+        const std::string strDll = Lower(imp.strDll);
+        seen.push_back(strDll);
+        auto it = std::find_if(std::begin(kImports), std::end(kImports),
+                               [&](const ExpectedImports &e) { return strDll == e.pszDll; });
+        if (it == std::end(kImports)) {
+            ADD_FAILURE() << "imports from " << imp.strDll << ", which is not one of the system DLLs it calls";
+            continue;
+        }
+        std::vector<std::string> functions = imp.functions;
+        std::sort(functions.begin(), functions.end());
+        EXPECT_EQ(it->functions, functions) << "the functions imported from " << imp.strDll;
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen.end(), std::adjacent_find(seen.begin(), seen.end())) << "a DLL named twice in the import table";
+}
+
+TEST_P(DllFile, NeedsNoRuntimeStartup)
+{
+    for (const char *pszSection : kStartupSections)
+        EXPECT_FALSE(HasSection(pszSection)) << "section " << pszSection;
+    EXPECT_EQ(0u, m_image.dwTlsSize) << "a thread-local storage directory";
+    EXPECT_NE(0u, m_image.dwEntryPointRva);
+    EXPECT_EQ(".text", m_image.strEntrySection) << "the entry point (DllMain) lies in the code";
+}
+
+TEST_P(DllFile, KeepsTheUnwindDataWindowsWalksStacksThrough)
+{
+    if (GetParam().bUnwindData) {
+        EXPECT_TRUE(HasSection(".pdata"));
+        EXPECT_TRUE(HasSection(".xdata"));
+        EXPECT_NE(0u, m_image.dwExceptionSize) << "the exception directory";
+    } else {
+        EXPECT_FALSE(HasSection(".pdata"));
+        EXPECT_EQ(0u, m_image.dwExceptionSize) << "an exception directory on x86";
+    }
+}
+
+TEST_P(DllFile, WeighsAtMostSixteenKilobytes)
+{
+    std::ifstream in(PathOf(GetParam()), std::ios::binary | std::ios::ate);
+    ASSERT_TRUE(in);
+    const uint64_t cbFile = static_cast<uint64_t>(in.tellg());
+    ASSERT_GE(cbFile, m_image.dwSecuritySize);
+    EXPECT_LE(cbFile - m_image.dwSecuritySize, kMaxImageBytes)
+        << "bytes without the certificate table (" << m_image.dwSecuritySize << " bytes)";
 }
 
 TEST_P(DllFile, CarriesAVersionResource)

@@ -17,10 +17,15 @@ const uint32_t kDirsPe32Plus = 112;
 const uint32_t kDirExport = 0;
 const uint32_t kDirImport = 1;
 const uint32_t kDirResource = 2;
+const uint32_t kDirException = 3;
+const uint32_t kDirSecurity = 4;
+const uint32_t kDirTls = 9;
 const uint32_t kDirDelayImport = 13;
 const uint32_t kSectionHeaderSize = 40;
 const uint32_t kImportDescriptorSize = 20;
 const uint32_t kResourceTypeVersion = 16; // RT_VERSION
+const uint32_t kEntryPointAt = 16;        // AddressOfEntryPoint in the optional header
+const size_t kMaxImportedFunctions = 4096; // longest lookup table read
 const size_t kMaxName = 256;              // longest name read from a table
 
 class Reader {
@@ -67,6 +72,7 @@ private:
 };
 
 struct Section {
+    std::string strName;
     uint32_t dwVirtualAddress;
     uint32_t dwVirtualSize;
     uint32_t dwRawSize;
@@ -122,7 +128,7 @@ std::string ReadPeImage(const std::vector<uint8_t> &bytes, PeImage *pImage)
         return "unknown optional header magic";
     }
     uint32_t dwDirCount = 0;
-    if (!r.U32(qwOptional + dwDirCountAt, &dwDirCount))
+    if (!r.U32(qwOptional + dwDirCountAt, &dwDirCount) || !r.U32(qwOptional + kEntryPointAt, &pImage->dwEntryPointRva))
         return "optional header cut short";
 
     std::vector<Section> sections;
@@ -130,10 +136,18 @@ std::string ReadPeImage(const std::vector<uint8_t> &bytes, PeImage *pImage)
     for (uint16_t i = 0; i < wSections; ++i) {
         const uint64_t q = qwSections + static_cast<uint64_t>(i) * kSectionHeaderSize;
         Section s;
+        if (!r.Fits(q, 8))
+            return "section table cut short";
+        for (uint64_t i8 = 0; i8 < 8 && bytes[q + i8] != 0; ++i8)
+            s.strName.push_back(static_cast<char>(bytes[q + i8]));
         if (!r.U32(q + 8, &s.dwVirtualSize) || !r.U32(q + 12, &s.dwVirtualAddress) || !r.U32(q + 16, &s.dwRawSize) ||
             !r.U32(q + 20, &s.dwRawOffset))
             return "section table cut short";
         sections.push_back(s);
+        pImage->sectionNames.push_back(s.strName);
+        if (pImage->dwEntryPointRva >= s.dwVirtualAddress &&
+            pImage->dwEntryPointRva - s.dwVirtualAddress < (s.dwVirtualSize > s.dwRawSize ? s.dwVirtualSize : s.dwRawSize))
+            pImage->strEntrySection = s.strName;
     }
 
     auto dir = [&](uint32_t dwIndex, uint32_t *pdwRva, uint32_t *pdwSize) {
@@ -211,8 +225,43 @@ std::string ReadPeImage(const std::vector<uint8_t> &bytes, PeImage *pImage)
             if (!RvaToOffset(sections, dwNameRva, &qwName) || !r.String(qwName, &strName))
                 return "import name unreadable";
             pImage->imports.push_back(strName);
+            PeImport imp;
+            imp.strDll = strName;
+            // The lookup table: one entry per function, pointer-sized, up to a zero entry;
+            // the top bit marks an import by ordinal, else the entry is the RVA of a hint
+            // (2 bytes) and the name. Without a lookup table the thunks hold the same.
+            const uint32_t cbEntry = pImage->wMagic == kMagicPe32Plus ? 8 : 4;
+            uint64_t qwLookup;
+            if (!RvaToOffset(sections, dwLookup != 0 ? dwLookup : dwThunks, &qwLookup))
+                return "import lookup table outside the file";
+            for (size_t i = 0;; ++i) {
+                if (i == kMaxImportedFunctions)
+                    return "import lookup table without an end";
+                uint32_t dwLow, dwHigh = 0;
+                const uint64_t qEntry = qwLookup + static_cast<uint64_t>(i) * cbEntry;
+                if (!r.U32(qEntry, &dwLow) || (cbEntry == 8 && !r.U32(qEntry + 4, &dwHigh)))
+                    return "import lookup table cut short";
+                if (dwLow == 0 && dwHigh == 0)
+                    break;
+                const bool bByOrdinal = cbEntry == 8 ? (dwHigh & 0x80000000u) != 0 : (dwLow & 0x80000000u) != 0;
+                if (bByOrdinal) {
+                    imp.functions.push_back("#" + std::to_string(dwLow & 0xFFFFu));
+                    continue;
+                }
+                uint64_t qwHint;
+                std::string strFunction;
+                if (!RvaToOffset(sections, dwLow & 0x7FFFFFFFu, &qwHint) || !r.String(qwHint + 2, &strFunction))
+                    return "imported function name unreadable";
+                imp.functions.push_back(strFunction);
+            }
+            pImage->importedFunctions.push_back(imp);
         }
     }
+
+    uint32_t dwUnused;
+    dir(kDirException, &dwUnused, &pImage->dwExceptionSize);
+    dir(kDirTls, &dwUnused, &pImage->dwTlsSize);
+    dir(kDirSecurity, &dwUnused, &pImage->dwSecuritySize);
 
     uint32_t dwDelayRva;
     dir(kDirDelayImport, &dwDelayRva, &pImage->dwDelayImportSize);

@@ -16,6 +16,12 @@ struct PeExport {
     bool bForwarded;        // the address points into the export directory (a forwarder)
 };
 
+struct PeImport {
+    std::string strDll;                 // the DLL's name as the import directory gives it
+    std::vector<std::string> functions; // imported by name, in lookup-table order;
+                                        // an import by ordinal reads "#<ordinal>"
+};
+
 struct PeImage {
     uint16_t wMachine = 0;          // COFF machine type
     uint16_t wCharacteristics = 0;  // COFF characteristics
@@ -27,6 +33,13 @@ struct PeImage {
     std::vector<PeExport> exports;  // every named export, in name-table order
     std::vector<uint32_t> unnamedOrdinals; // exported by ordinal only
     std::vector<std::string> imports;      // imported DLLs, in import-table order
+    std::vector<PeImport> importedFunctions; // the same DLLs with what each gives
+    std::vector<std::string> sectionNames; // in section-table order
+    uint32_t dwEntryPointRva = 0;   // AddressOfEntryPoint
+    std::string strEntrySection;    // the section that holds the entry point
+    uint32_t dwExceptionSize = 0;   // size of the exception directory (.pdata)
+    uint32_t dwTlsSize = 0;         // size of the thread-local storage directory
+    uint32_t dwSecuritySize = 0;    // size of the certificate table (Authenticode)
     uint32_t dwDelayImportSize = 0; // size of the delay-load import directory
     bool bHasVersionResource = false; // a VERSIONINFO resource (type 16) is present
 };
