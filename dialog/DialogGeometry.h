@@ -63,6 +63,19 @@ struct TextDialogLayout {
     WindowPlacement dlg;
 };
 
+// The measured text the layout is computed from. lWidth x lHeight is the text measured
+// in the font the device context comes with, wrapped within the text control's width;
+// the layout makes the control lWidth x (lHeight + 5). lFontWidth x lFontHeight is the
+// same text measured in the control's own font, wrapped within lWidth (bFontMeasured
+// FALSE: the control has no font of its own, or that measurement failed). Where the
+// text in the control's font fits that control (lFontWidth <= lWidth and lFontHeight <=
+// lHeight + 5), or there is no such measurement, the result is lWidth x lHeight
+// unchanged. Otherwise each dimension that does not fit, and only that one, takes the
+// control font's measurement: the width lFontWidth where a word is wider than lWidth,
+// the height lFontHeight where the lines are taller than lHeight + 5.
+void ChooseTextExtent(LONG lWidth, LONG lHeight, BOOL bFontMeasured, LONG lFontWidth, LONG lFontHeight,
+                      LONG *plTextWidth, LONG *plTextHeight);
+
 // TRUE when lButtonMode selects the one-button layout.
 BOOL IsOneButtonMode(LONG lButtonMode);
 

@@ -2,8 +2,9 @@
 // same dialog (the second call starts from the first one's result), and prints what the
 // suite needs to judge the layout on its own: the raw window rectangles before and after
 // each call, the dialog's client origin and size, the text extent measured in the DC's
-// font and in the text control's own font, and after the call what the text needs in
-// the control's font at its new width. The host computes no expected layout; the suite
+// font and in the text control's own font (within the control's width, and within the
+// width the DC's font measured), and after the call what the text needs in the
+// control's font at its new width. The host computes no expected layout; the suite
 // does that from these numbers with its own formula. The host itself checks only what
 // needs no layout: the text, the icon, the focus and the second call's wrap.
 //
@@ -14,7 +15,9 @@
 //
 // Output, per call N (rectangles as left,top,right,bottom in screen coordinates):
 //   callN before dlg=R origin=X,Y client=W,H icon=R text=R ok=R cancel=R extra=R
-//   callN measure bound=W,H system=W,H font=W,H|none
+//   callN measure bound=W,H system=W,H font=W,H|none [fontat=W,H]
+//                                     fontat: in the control's font within the
+//                                     rectangle the DC's font measured (system=W,H)
 //   callN after  (as before)
 //   callN shows need=W,H have=W,H     the text in the control's font at its new width,
 //                                     and the control's client size
@@ -94,7 +97,8 @@ void MeasureIn(HDC hdc, const char *pszText, LONG lBound, LONG lBoundHeight, LON
 }
 
 // The text in the text control's DC, first in the font the DC comes with, then in the
-// control's own font (WM_GETFONT), within the control's client rectangle.
+// control's own font (WM_GETFONT), within the control's client rectangle and within
+// the width and height the first measurement gave.
 void PrintMeasure(HWND hText, int nCall, const char *pszText)
 {
     RECT rClient;
@@ -106,10 +110,14 @@ void PrintMeasure(HWND hText, int nCall, const char *pszText)
            (long)lWidth, (long)lHeight);
     HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
     if (hFont) {
+        const LONG lSystemWidth = lWidth;
+        const LONG lSystemHeight = lHeight;
         HGDIOBJ hOld = SelectObject(hdc, hFont);
         MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+        printf(" font=%ld,%ld", (long)lWidth, (long)lHeight);
+        MeasureIn(hdc, pszText, lSystemWidth, lSystemHeight, &lWidth, &lHeight);
+        printf(" fontat=%ld,%ld\n", (long)lWidth, (long)lHeight);
         SelectObject(hdc, hOld);
-        printf(" font=%ld,%ld\n", (long)lWidth, (long)lHeight);
     } else {
         printf(" font=none\n");
     }
