@@ -65,7 +65,8 @@ struct Plan {
 
 BOOL IsOneButtonMode(LONG lButtonMode)
 {
-    return lButtonMode == TVR_ONE_BUTTON_MODE;
+    // Only this button mode lays out one button; every other value lays out two.
+    return lButtonMode == TVR_BUTTONS_ONE;
 }
 
 static long long Max(long long llA, long long llB)

@@ -165,6 +165,33 @@ INSTANTIATE_TEST_SUITE_P(Types, TextDialogIconTest,
                              return "type_" + std::to_string(info.index);
                          });
 
+// The header's names for the dialog contract carry the values the callers' templates
+// and arguments use: controls 200, 201 and 202, icon types 0 to 3 (information,
+// warning, error, question: icons 32516, 32515, 32513, 32514) and button mode 1.
+TEST_F(TextDialogTest, HeaderNamesCarryTheContractsValues)
+{
+    EXPECT_EQ(TVR_ID_ICON, 200);
+    EXPECT_EQ(TVR_ID_TEXT, 201);
+    EXPECT_EQ(TVR_ID_EXTRA, 202);
+    EXPECT_EQ(TVR_BUTTONS_ONE, 1);
+    EXPECT_EQ(TVR_BUTTONS_TWO, 2);
+    const std::pair<LONG, int> rgIcons[] = {{TVR_ICON_INFORMATION, 32516},
+                                            {TVR_ICON_WARNING, 32515},
+                                            {TVR_ICON_ERROR, 32513},
+                                            {TVR_ICON_QUESTION, 32514}};
+    for (const auto &icon : rgIcons) {
+        SetUp(); // a fresh double and reference dialog
+        TVRInitTextDialog(hDlg, "Named", icon.first, TVR_BUTTONS_ONE, TVR_ID_EXTRA);
+        EXPECT_EQ(fake::CallsTo("LoadIconA"), Lines{"LoadIconA(NULL, " + std::to_string(icon.second) + ")"});
+        EXPECT_EQ(fake::CountCalls("SetWindowPos"), 4u); // text, button 1, 202, dialog
+        EXPECT_EQ(fake::FocusWindow(), hExtra);
+    }
+    SetUp();
+    TVRInitTextDialog(hDlg, "Named", TVR_ICON_QUESTION, TVR_BUTTONS_TWO, IDCANCEL);
+    EXPECT_EQ(fake::CountCalls("SetWindowPos"), 5u); // text, buttons 1 and 2, 202, dialog
+    EXPECT_EQ(fake::FocusWindow(), hCancel);
+}
+
 TEST_F(TextDialogTest, NoIconFromTheSystemLeavesTheIconControlAlone)
 {
     fake::FailCall("LoadIconA", 0);
