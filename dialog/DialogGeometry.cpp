@@ -4,6 +4,11 @@
 // the 32-bit range. Only the final positions and sizes are brought back to int, by
 // clamping, because that is what SetWindowPos takes.
 //
+// The measured text the layout starts from is chosen here too (ChooseTextExtent): the
+// measurement in the device context's font stands wherever the text, measured again in
+// the control's own font within that measurement's width, fits the control it makes;
+// only a dimension that does not fit takes the control font's measurement.
+//
 // The layout is computed in two passes. The first places every window by the fixed
 // rules (text control, button row centred under it, control 202 at the row's left end,
 // dialog sized around them). That result is kept, to the pixel, whenever every placed
