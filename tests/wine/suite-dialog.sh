@@ -338,6 +338,15 @@ printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^(layout|across)1=' | tr 
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^metrics ')"
 tvr_expect_line "focus1=ok result=previous now=control"
 
+tvr_case "a one-line text whose centred button clears control 202: only the icon moves the row, nothing moves across"
+# Long enough for button 1 to stand right of control 202, one line high, so that control
+# 202 at x 10 would lie on the icon's bottom: the row goes below the icon, and every x,
+# the dialog's width and its left edge stay the centred layout's.
+dialog_case mended replaced "Modem found on COM3." 0 1
+tvr_expect_line "across1=kept"
+tvr_expect_line "across2=kept"
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (ok|extra|dlg) x' | tr '\n' ' ')"
+
 tvr_case "a short text with both buttons: the row is mended to lie inside the dialog, right of control 202"
 dialog_case mended replaced "Modem found." 0 2
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (ok|cancel|extra|dlg) ' | tr '\n' ' ')"
