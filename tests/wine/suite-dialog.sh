@@ -54,7 +54,7 @@ function child(n, when, k) {
     return num(n, when, k, 1) - num(n, when, "origin", 1) "," num(n, when, k, 2) - num(n, when, "origin", 2)
 }
 function judge(n,   cx, cy, menu, w, h, fw, fh, dl, dt, dr, db, tx, ty, W, H, row, span, okw, okh, x, nk, i, j,
-               fits, across, verdict, k, rowm, bad, list, under) {
+               fits, across, extra, verdict, k, rowm, bad, list, under) {
     cx = M["cxdlgframe"] + 0; cy = M["cydlgframe"] + 0; menu = M["cymenu"] + 0
     w = num(n, "measure", "system", 1); h = num(n, "measure", "system", 2)
     F[n] = "none"
@@ -86,9 +86,13 @@ function judge(n,   cx, cy, menu, w, h, fw, fh, dl, dt, dr, db, tx, ty, W, H, ro
         setw("cancel", x + num(n, "before", "cancel", 1) - num(n, "before", "ok", 1), row, okw, okh)
         K[++nk] = "cancel"
     }
-    K[++nk] = "extra"
-    setw("extra", 10, row, num(n, "before", "extra", 3) - num(n, "before", "extra", 1),
-         num(n, "before", "extra", 4) - num(n, "before", "extra", 2))
+    # A dialog without control 202 ("extra=none") has a row of buttons only.
+    extra = D[n, "before", "extra"] != "none"
+    if (extra) {
+        K[++nk] = "extra"
+        setw("extra", 10, row, num(n, "before", "extra", 3) - num(n, "before", "extra", 1),
+             num(n, "before", "extra", 4) - num(n, "before", "extra", 2))
+    }
     H = row + 2 * okh + cy + 10
     setw("dlg", dl + half(dr - dl - W), dt + half(db - dt - H), W, H)
     # The icon does not move: where it stood, reckoned as the text control's corner.
@@ -152,7 +156,7 @@ function judge(n,   cx, cy, menu, w, h, fw, fh, dl, dt, dr, db, tx, ty, W, H, ro
             printf "call%d %s got=%s want=*,%d,%d,%d\n", n, k, gtext(k), rowm, WW[k], WH[k]
             if (GY[k] != rowm || GW[k] != WW[k] || GH[k] != WH[k]) verdict = "mismatch"
         }
-        if (GX["extra"] != 10) verdict = "mismatch"
+        if (extra && GX["extra"] != 10) verdict = "mismatch"
         # A row that fits across keeps every x, and the dialog its width and left edge.
         if (across) {
             for (i = 2; i <= nk; ++i) {
@@ -346,6 +350,15 @@ dialog_case mended replaced "Modem found on COM3." 0 1
 tvr_expect_line "across1=kept"
 tvr_expect_line "across2=kept"
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (ok|extra|dlg) x' | tr '\n' ' ')"
+
+tvr_case "no control 202, both buttons, a one-line text: the pair fits across and only the icon moves it"
+# The pair starts a few pixels in and ends within 10 pixels of the client area's right
+# edge, and button 1 lies on the icon's bottom row: the row goes below the icon, and the
+# dialog keeps the centred layout's width and left edge (not widened to leave 10
+# pixels after button 2).
+dialog_case mended replaced "Modem on COM3." 0 2 --without-202
+tvr_expect_line "across1=kept"
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (measure|ok|cancel|dlg) ' | tr '\n' ' ')"
 
 tvr_case "a short text with both buttons: the row is mended to lie inside the dialog, right of control 202"
 dialog_case mended replaced "Modem found." 0 2

@@ -8,10 +8,11 @@
 // does that from these numbers with its own formula. The host itself checks only what
 // needs no layout: the text, the icon, the focus and the second call's wrap.
 //
-//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS]
+//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202]
 //     TEXT may hold \n and \t; FOCUSID defaults to 1; --points gives the dialog font's
 //     size (8); --hold keeps the dialog shown for MS milliseconds after printing
-//     "shown=1" (for a screenshot).
+//     "shown=1" (for a screenshot); --without-202 destroys control 202 before the calls
+//     (its rectangle is then printed as "extra=none").
 //
 // Output, per call N (rectangles as left,top,right,bottom in screen coordinates):
 //   callN before dlg=R origin=X,Y client=W,H icon=R text=R ok=R cancel=R extra=R
@@ -75,7 +76,12 @@ void PrintGeometry(HWND hDlg, int nCall, const char *pszWhen)
     printf(" origin=%ld,%ld client=%ld,%ld", (long)ptOrigin.x, (long)ptOrigin.y, (long)rClient.right,
            (long)rClient.bottom);
     for (size_t i = 0; i < sizeof rgnControls / sizeof rgnControls[0]; ++i) {
-        GetWindowRect(GetDlgItem(hDlg, rgnControls[i]), &r);
+        HWND hControl = GetDlgItem(hDlg, rgnControls[i]);
+        if (hControl == NULL) {
+            printf(" %s=none", rgpszControls[i]);
+            continue;
+        }
+        GetWindowRect(hControl, &r);
         PrintRect(rgpszControls[i], r);
     }
     printf("\n");
@@ -155,10 +161,11 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
 {
     HWND hText = GetDlgItem(hDlg, 201);
 
-    // The starting state first: the focus on control 202 (so the result must be that
-    // control) and the application icon in control 200. An icon static sizes itself to
-    // its new icon, so the rectangles are read only after this.
-    SetFocus(GetDlgItem(hDlg, 202));
+    // The starting state first: the focus on control 202, or on control 201 in a dialog
+    // without 202 (so the result must be that control), and the application icon in
+    // control 200. An icon static sizes itself to its new icon, so the rectangles are
+    // read only after this.
+    SetFocus(GetDlgItem(hDlg, 202) ? GetDlgItem(hDlg, 202) : hText);
     HWND hFocusBefore = GetFocus();
     HICON hAppIcon = LoadIconA(NULL, MAKEINTRESOURCEA(32512));
     SendDlgItemMessageA(hDlg, 200, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(hAppIcon));
@@ -193,7 +200,7 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
 int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS]\n");
+        fprintf(stderr, "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202]\n");
         return 2;
     }
     static char szText[2048];
@@ -204,8 +211,11 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     int nIDFocus = IDOK;
     DWORD dwHold = 0;
     WORD wPoints = 8;
+    bool bWithout202 = false;
     for (int i = 3; i < argc; ++i) {
-        if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc)
+        if (strcmp(argv[i], "--without-202") == 0)
+            bWithout202 = true;
+        else if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc)
             dwHold = strtoul(argv[++i], NULL, 10);
         else if (strcmp(argv[i], "--points") == 0 && i + 1 < argc)
             wPoints = static_cast<WORD>(atoi(argv[++i]));
@@ -219,6 +229,8 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
         printf("create=failed error=%lu\n", GetLastError());
         return 1;
     }
+    if (bWithout202)
+        DestroyWindow(GetDlgItem(hDlg, 202));
     // A setup program that asks for one button hides the second one; it stays in the
     // dialog, so that the check that it does not move still means something.
     if (lButtonMode == 1)
