@@ -4,6 +4,11 @@
 // the 32-bit range. Only the final positions and sizes are brought back to int, by
 // clamping, because that is what SetWindowPos takes.
 //
+// The measured text the layout starts from is chosen here too (ChooseTextExtent): the
+// measurement in the device context's font stands wherever the text, measured again in
+// the control's own font within that measurement's width, fits the control it makes;
+// only a dimension that does not fit takes the control font's measurement.
+//
 // The layout is computed in two passes. The first places every window by the fixed
 // rules (text control, button row centred under it, control 202 at the row's left end,
 // dialog sized around them). That result is kept, to the pixel, whenever every placed
@@ -23,6 +28,14 @@
 // same distance the rules keep between the text and the row. The text control is not
 // checked against the icon: where the template puts the one over the other, only
 // moving one of them could part them, and neither is moved for this.
+//
+// A mend changes across only what fails across. Where the fixed rules' text control and
+// every control of the row already lie inside the client area's width, and no two
+// controls of the row overlap, the row fits across: what failed is the icon, the client
+// area's height, or the text control's corner above the client area. Then every x and
+// the dialog's width and left edge stay the fixed rules' to the pixel, and the mend moves
+// the row down (below the text control, and below the icon where it would lie over it)
+// and makes the dialog taller, centred again on its old rectangle, and nothing else.
 #include "DialogGeometry.h"
 
 static const long long llIntMax = 2147483647LL;     // largest value SetWindowPos accepts
@@ -57,7 +70,8 @@ struct Plan {
 
 BOOL IsOneButtonMode(LONG lButtonMode)
 {
-    return lButtonMode == TVR_ONE_BUTTON_MODE;
+    // Only this button mode lays out one button; every other value lays out two.
+    return lButtonMode == TVR_BUTTONS_ONE;
 }
 
 static long long Max(long long llA, long long llB)
@@ -254,14 +268,32 @@ static BOOL FitsClientArea(const TextDialogLayoutInput *pIn, const Plan *pPlan)
     return TRUE;
 }
 
+// TRUE when, across, the text control and every control of the row lie inside the
+// client area's width and no two controls of the row overlap: the row fits
+// horizontally, whatever it does down. The controls of the row share one top, so their
+// overlap is an overlap across.
+static BOOL RowFitsAcross(const TextDialogLayoutInput *pIn, const Plan *pPlan)
+{
+    const long long llClientWidth = ClientWidth(pIn, pPlan->dlg.llCX);
+    const Box *rgpBoxes[] = {&pPlan->text, &pPlan->ok, &pPlan->cancel, &pPlan->extra};
+    for (const Box *pBox : rgpBoxes)
+        if (pBox->bMove && (pBox->llX < 0 || pBox->llX + Max(pBox->llCX, 0) > llClientWidth))
+            return FALSE;
+    return !Overlap(&pPlan->ok, &pPlan->cancel) && !Overlap(&pPlan->ok, &pPlan->extra) &&
+           !Overlap(&pPlan->cancel, &pPlan->extra);
+}
+
 // Moves the button row of a plan whose text corner is already inside the client area so
 // that nothing overlaps and everything lies inside: the row starts below the text
 // control, the buttons keep their order and distance (or are pulled apart when they
 // overlapped each other) and keep their centred place unless that lies left of the
 // client area or under control 202, in which case they start one gap right of it; a row
 // that would then lie over the icon moves down to one gap below it; the dialog widens
-// and heightens only as far as the row and the text need.
-static void MendButtonRow(const TextDialogLayoutInput *pIn, Plan *pPlan)
+// and heightens only as far as the row and the text need. With bAcrossKept (the fixed
+// rules' row fits across, see RowFitsAcross) nothing moves across: every control keeps
+// the rules' x and the dialog the rules' width, and only the row's top and the
+// dialog's height (and so its top edge) change.
+static void MendButtonRow(const TextDialogLayoutInput *pIn, BOOL bAcrossKept, Plan *pPlan)
 {
     Box *pOK = &pPlan->ok;
     Box *pCancel = &pPlan->cancel;
@@ -301,7 +333,7 @@ static void MendButtonRow(const TextDialogLayoutInput *pIn, Plan *pPlan)
         Place(pExtra, llExtraLeft, llRowTop, pExtra->llCX, pExtra->llCY);
     Box group;
     Place(&group, llGroupLeft, llRowTop, llGroupWidth, pPlan->llRowHeight);
-    if (bHasButton && (llGroupLeft < 0 || Overlap(&group, pExtra)))
+    if (!bAcrossKept && bHasButton && (llGroupLeft < 0 || Overlap(&group, pExtra)))
         llGroupLeft = IsEmpty(pExtra) ? llRowSpacing : llExtraLeft + pExtra->llCX + llRowSpacing;
     if (pOK->bMove)
         Place(pOK, llGroupLeft + llOKOffset, llRowTop, pOK->llCX, pOK->llCY);
@@ -334,7 +366,9 @@ static void MendButtonRow(const TextDialogLayoutInput *pIn, Plan *pPlan)
     const long long llRuleWidth = pPlan->text.llX + pIn->lCXDlgFrame + pIn->lTextWidth + llTextPadding;
     const long long llRuleHeight =
         llRowTop + pPlan->llRowHeight + pPlan->llRowHeight + pIn->lCYDlgFrame + llBottomMargin;
-    const long long llDlgWidth = Max(llRuleWidth, llNeedWidth + 2LL * pIn->lCXDlgFrame);
+    // A row that fits across already lies inside the rules' width, every x kept.
+    const long long llDlgWidth =
+        bAcrossKept ? llRuleWidth : Max(llRuleWidth, llNeedWidth + 2LL * pIn->lCXDlgFrame);
     const long long llDlgHeight =
         Max(llRuleHeight, llBottom + llBottomMargin + pIn->lCYMenu + 2LL * pIn->lCYDlgFrame);
     CentreDialog(pIn, llDlgWidth, llDlgHeight, pPlan);
@@ -347,6 +381,22 @@ static void Emit(const Box *pBox, WindowPlacement *pPlace)
     pPlace->y = pBox->bMove ? ClampToInt(pBox->llY) : 0;
     pPlace->cx = pBox->bMove ? ClampToInt(pBox->llCX) : 0;
     pPlace->cy = pBox->bMove ? ClampToInt(pBox->llCY) : 0;
+}
+
+void ChooseTextExtent(LONG lWidth, LONG lHeight, BOOL bFontMeasured, LONG lFontWidth, LONG lFontHeight,
+                      LONG *plTextWidth, LONG *plTextHeight)
+{
+    *plTextWidth = lWidth;
+    *plTextHeight = lHeight;
+    if (!bFontMeasured)
+        return;
+    // The control is as wide as the measured text: only a word that the control's font
+    // can't break within that width needs more.
+    if (lFontWidth > lWidth)
+        *plTextWidth = lFontWidth;
+    // The control is the measured height plus the padding tall; formed at 64 bits.
+    if (static_cast<long long>(lFontHeight) > static_cast<long long>(lHeight) + llTextPadding)
+        *plTextHeight = lFontHeight;
 }
 
 void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout *pOut)
@@ -365,9 +415,12 @@ void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout 
         Leave(&plan.icon);
     LayOutFromText(pIn, llTextX, llTextY, &plan);
     if (!FitsClientArea(pIn, &plan)) {
-        // The text control keeps its corner unless that lies outside the client area.
+        // Judged on the fixed rules' result, before anything is mended.
+        const BOOL bAcrossKept = RowFitsAcross(pIn, &plan);
+        // The text control keeps its corner unless that lies outside the client area
+        // (where the row fits across, its left edge already lies inside).
         LayOutFromText(pIn, Max(llTextX, 0), Max(llTextY, 0), &plan);
-        MendButtonRow(pIn, &plan);
+        MendButtonRow(pIn, bAcrossKept, &plan);
     }
 
     Emit(&plan.text, &pOut->text);

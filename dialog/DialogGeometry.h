@@ -13,15 +13,13 @@
 
 #include <windows.h>
 
-// Control IDs of the message dialog.
-#define TVR_ID_ICON 200   // static control that shows the icon
-#define TVR_ID_TEXT 201   // static control that shows the message
+// The control IDs TVR_ID_ICON (200), TVR_ID_TEXT (201) and TVR_ID_EXTRA (202), the icon
+// types and the button modes, as the callers know them.
+#include "frame/telvarid.h"
+
+// The two push buttons of the message dialog.
 #define TVR_ID_BUTTON1 1  // first push button (IDOK)
 #define TVR_ID_BUTTON2 2  // second push button (IDCANCEL), two-button mode only
-#define TVR_ID_EXTRA 202  // further control at the left end of the button row
-
-// Only this button mode lays out one button; every other value lays out two.
-#define TVR_ONE_BUTTON_MODE 1
 
 // What the layout starts from. Rectangles are window rectangles in screen coordinates;
 // a rectangle whose bHas flag is FALSE was never read and is never used.
@@ -41,7 +39,7 @@ struct TextDialogLayoutInput {
     LONG lCXDlgFrame;     // SM_CXDLGFRAME
     LONG lCYDlgFrame;     // SM_CYDLGFRAME
     LONG lCYMenu;         // SM_CYMENU
-    LONG lButtonMode;     // TVR_ONE_BUTTON_MODE or any other value for two buttons
+    LONG lButtonMode;     // TVR_BUTTONS_ONE, or any other value for two buttons
 };
 
 // One SetWindowPos: position and size together. Children take dialog client
@@ -63,6 +61,19 @@ struct TextDialogLayout {
     WindowPlacement dlg;
 };
 
+// The measured text the layout is computed from. lWidth x lHeight is the text measured
+// in the font the device context comes with, wrapped within the text control's width;
+// the layout makes the control lWidth x (lHeight + 5). lFontWidth x lFontHeight is the
+// same text measured in the control's own font, wrapped within lWidth (bFontMeasured
+// FALSE: the control has no font of its own, or that measurement failed). Where the
+// text in the control's font fits that control (lFontWidth <= lWidth and lFontHeight <=
+// lHeight + 5), or there is no such measurement, the result is lWidth x lHeight
+// unchanged. Otherwise each dimension that does not fit, and only that one, takes the
+// control font's measurement: the width lFontWidth where a word is wider than lWidth,
+// the height lFontHeight where the lines are taller than lHeight + 5.
+void ChooseTextExtent(LONG lWidth, LONG lHeight, BOOL bFontMeasured, LONG lFontWidth, LONG lFontHeight,
+                      LONG *plTextWidth, LONG *plTextHeight);
+
 // TRUE when lButtonMode selects the one-button layout.
 BOOL IsOneButtonMode(LONG lButtonMode);
 
@@ -71,9 +82,12 @@ BOOL IsOneButtonMode(LONG lButtonMode);
 // control 202 overlapping, and without a button or control 202 over the icon, their
 // result stands to the pixel; otherwise (a short text under a wide button row, say) the
 // row is moved right of control 202, and below the icon when it would lie over it, and
-// the dialog grows until everything lies inside without overlap. The icon and the text
-// control are never moved for this: a text control that the template puts over the
-// icon stays there. All sums are formed at 64 bits and each result is clamped to the
+// the dialog grows until everything lies inside without overlap. Where the fixed rules'
+// text control and every control of the row lie inside the client width and no two
+// controls of the row overlap, the mend moves nothing across: every x and the dialog's
+// width and left edge stay theirs, and only the row's top and the dialog's height (and
+// so its top) change. The icon and the text control are never moved for this: a text
+// control that the template puts over the icon stays there. All sums are formed at 64 bits and each result is clamped to the
 // int range, so extreme rectangles cannot overflow; results that fit are exact.
 void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout *pOut);
 

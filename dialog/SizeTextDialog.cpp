@@ -3,8 +3,8 @@
 //
 //   GetDlgItem(201) -> GetDC -> GetClientRect -> DPtoLP(right, bottom)
 //     -> DrawTextA(DT_CALCRECT) -> LPtoDP(width, height)
-//     -> [WM_GETFONT: SelectObject(font) -> DrawTextA -> LPtoDP -> SelectObject(old)]
-//     -> ReleaseDC
+//     -> [WM_GETFONT: SelectObject(font) -> DrawTextA within the measured rectangle
+//         -> LPtoDP -> SelectObject(old)] -> ReleaseDC
 //   GetWindowRect(201), GetWindowRect(dialog), the three metrics, buttons, control 202,
 //     icon control 200 (read only: the layout keeps the button row clear of it)
 //   ComputeTextDialogLayout
@@ -35,13 +35,14 @@ static const UINT uMeasureFormat = DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK;
 // Position and size together, Z order untouched.
 static const UINT uMoveFlags = SWP_NOZORDER;
 
-// Measures lpszText word-wrapped within rBound (logical units) in the font the device
+// Measures lpszText word-wrapped within *prBound (logical units) in the font the device
 // context holds, and converts the extent (the right edge DrawTextA leaves, the height it
-// returns) to device units. Returns FALSE when DrawTextA fails.
-static BOOL MeasureInSelectedFont(HDC hdc, LPCSTR lpszText, RECT rBound, LONG *plWidth, LONG *plHeight)
+// returns) to device units. *prBound is left as DrawTextA leaves it: the measured
+// rectangle. Returns FALSE when DrawTextA fails.
+static BOOL MeasureInSelectedFont(HDC hdc, LPCSTR lpszText, RECT *prBound, LONG *plWidth, LONG *plHeight)
 {
-    const int nHeight = DrawTextA(hdc, lpszText, -1, &rBound, uMeasureFormat);
-    POINT pt = {rBound.right, nHeight};
+    const int nHeight = DrawTextA(hdc, lpszText, -1, prBound, uMeasureFormat);
+    POINT pt = {prBound->right, nHeight};
     LPtoDP(hdc, &pt, 1);
     *plWidth = pt.x;
     *plHeight = pt.y;
@@ -54,11 +55,13 @@ static BOOL MeasureInSelectedFont(HDC hdc, LPCSTR lpszText, RECT rBound, LONG *p
 // font again when it is.
 //
 // The context comes with the stock system font, not the font the control draws with.
-// The text is measured in both, and each dimension takes the larger extent: where the
-// context's font already needs as much room the result is that measurement alone, and
-// a larger dialog font (one that wraps into more lines) still fits the control. Wider
-// bounds never wrap into more lines, so the larger width with the larger height holds
-// the text in either font.
+// The layout is computed from the measurement in the context's font. The text is then
+// measured again in the control's own font (WM_GETFONT), wrapped within the width the
+// first measurement gave, which is the width the control will have: where it fits the
+// control that the first measurement makes (that width, the height plus the padding),
+// the first measurement stands unchanged; otherwise only the dimension that does not
+// fit takes the second measurement (ChooseTextExtent). A wider bound never wraps into
+// more lines, so a control widened for a long word still holds every line.
 static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LONG *plTextHeight)
 {
     HDC hdc = GetDC(hText);
@@ -74,26 +77,25 @@ static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LO
         DPtoLP(hdc, &pt, 1);
         rClient.right = pt.x;
         rClient.bottom = pt.y;
-        // First in the font the context comes with.
-        MeasureInSelectedFont(hdc, lpszText, rClient, plTextWidth, plTextHeight);
+        // First in the font the context comes with; rClient becomes the measured
+        // rectangle, in logical units.
+        LONG lWidth = 0;
+        LONG lHeight = 0;
+        MeasureInSelectedFont(hdc, lpszText, &rClient, &lWidth, &lHeight);
 
         // Then in the control's own font, if it has one (NULL: it draws with the system
-        // font, which the first measurement used). The context's font goes back before
-        // the context is released.
+        // font, which the first measurement used), within the measured rectangle. The
+        // context's font goes back before the context is released.
+        LONG lFontWidth = 0;
+        LONG lFontHeight = 0;
+        BOOL bFontMeasured = FALSE;
         HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
         HGDIOBJ hOldFont = hFont != NULL ? SelectObject(hdc, hFont) : NULL;
         if (hOldFont != NULL) {
-            LONG lWidth = 0;
-            LONG lHeight = 0;
-            const BOOL bFontMeasured = MeasureInSelectedFont(hdc, lpszText, rClient, &lWidth, &lHeight);
+            bFontMeasured = MeasureInSelectedFont(hdc, lpszText, &rClient, &lFontWidth, &lFontHeight);
             SelectObject(hdc, hOldFont);
-            if (bFontMeasured) {
-                if (lWidth > *plTextWidth)
-                    *plTextWidth = lWidth;
-                if (lHeight > *plTextHeight)
-                    *plTextHeight = lHeight;
-            }
         }
+        ChooseTextExtent(lWidth, lHeight, bFontMeasured, lFontWidth, lFontHeight, plTextWidth, plTextHeight);
     }
     ReleaseDC(hText, hdc);
     return bMeasured;

@@ -49,11 +49,50 @@ extern "C" {
 int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate, BOOL bSendCommand,
                                LPCSTR lpszCommand);
 
-/* Ordinal 2. Lays out the caller's message dialog (controls 200 icon, 201 text,
- * 1 and 2 buttons, 202 extra) around lpszText, sets icon lIconType (0 information,
- * 1 exclamation, 2 hand, 3 question), one button when lButtonMode is 1 and two
- * otherwise, and gives the focus to control nIDFocus. Returns the window that had
- * the focus before, or NULL. Call it on the thread that owns the dialog. */
+/* The message dialog of TVRInitTextDialog: the IDs of its controls, its icon types and
+ * its button modes. */
+#define TVR_ID_ICON 200  /* static control with SS_ICON: receives the icon, never moves */
+#define TVR_ID_TEXT 201  /* static text control: sized to the message and given it */
+#define TVR_ID_EXTRA 202 /* any small control (a check box, say): put at the row's left end */
+/* The buttons are IDOK (1) and IDCANCEL (2). */
+#define TVR_ICON_INFORMATION 0 /* IDI_INFORMATION (IDI_ASTERISK) */
+#define TVR_ICON_WARNING 1     /* IDI_WARNING (IDI_EXCLAMATION) */
+#define TVR_ICON_ERROR 2       /* IDI_ERROR (IDI_HAND) */
+#define TVR_ICON_QUESTION 3    /* IDI_QUESTION */
+#define TVR_BUTTONS_ONE 1      /* button 1 (IDOK) only; control 2 is left untouched */
+#define TVR_BUTTONS_TWO 2      /* buttons 1 and 2; any value other than 1 means two */
+
+/* Ordinal 2. Lays out the caller's message dialog hDlg around lpszText (a string; NULL
+ * is not allowed), on the thread that owns the dialog, for example in WM_INITDIALOG
+ * (then return FALSE from it, or the system moves the focus again):
+ *  - puts icon lIconType (TVR_ICON_...) into control 200; any other value, negative ones
+ *    included, leaves control 200 as it is;
+ *  - word-wraps the text within control 201's current width and fits control 201 to
+ *    it, so that every line shows in the control's own font, and writes the text into
+ *    it;
+ *  - centres button 1 (lButtonMode TVR_BUTTONS_ONE) or buttons 1 and 2 (any other
+ *    value) in a row under the text, both buttons taking button 1's size, and puts
+ *    control 202 at the row's left end. A row that does not fit across (under a short
+ *    text: a button left or right of the dialog, on control 202 or on the other button)
+ *    is mended: its buttons move right of control 202 where they lie left of the
+ *    dialog or on control 202, and the dialog widens to hold them. A button or control
+ *    202 that would lie on the icon sends the row down to 10 pixels below the icon.
+ *    Where the row fits across, nothing moves across: only the row and the dialog's
+ *    height change;
+ *  - resizes the dialog to the text and the row and re-centres it on the rectangle it
+ *    had before the call;
+ *  - gives the keyboard focus to control nIDFocus (none if there is no such control).
+ * Every control is optional: without 201 nothing moves or changes size (the icon and
+ * the focus are still set); without 200 no icon is set; without 202 the row is the
+ * buttons alone; a missing button leaves the other one centred alone (one-button mode
+ * without button 1: no button in the row). In one-button mode control 2 is neither
+ * moved nor hidden: a visible button 2 keeps its place, which after the resize may lie
+ * outside the dialog's client area, unseen yet enabled and reachable with Tab (Space
+ * then sends IDCANCEL). In that mode give the template no button 2, or hide it
+ * (ShowWindow(GetDlgItem(hDlg, IDCANCEL), SW_HIDE)) before the call.
+ * Returns what SetFocus returns: the window that had the keyboard focus before, or NULL
+ * (no window had it, or SetFocus failed). It is not a success flag: the layout itself
+ * reports nothing. */
 HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
                                int nIDFocus);
 

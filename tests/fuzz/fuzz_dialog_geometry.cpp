@@ -11,12 +11,21 @@
 // and none of them over another or (buttons and control 202) over the icon, sizes as
 // the rules give them, control 202 at x = 10, the row 10 below the text control or, where
 // it would lie there over the icon, 10 below the icon, and the dialog centred on its old
-// rectangle.
+// rectangle; where the rules' row fits across (the text control and every control of the
+// row inside the client width, none of the row over another), every x and the dialog's
+// width and left edge are the rules'. For any input, the extent chosen from the two
+// measurements is the first one wherever the text in the control's font fits the
+// control it makes, is grown exactly where it does not, and always holds that text.
 //
 // Input layout: five rectangles (text, dialog, button 1, button 2, control 202), the
 // presence bits, text width and height, the three metrics, the button mode; then the
 // icon: a byte whose low bit set means no icon control, and its rectangle. An input that
-// ends before the icon has one with an empty rectangle, which overlaps nothing.
+// ends before the icon has one with an empty rectangle, which overlaps nothing. Then a
+// byte whose low bit set means the text was measured in the control's own font too,
+// followed by that width and height and a byte whose low bit set means that measurement
+// failed: the extent the layout starts from is chosen from the two (the first kept where
+// the text in the control's font fits the control it makes, each dimension grown only
+// where it does not), and the layout is computed from the choice.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -154,6 +163,18 @@ bool Fits(const TextDialogLayoutInput &in, const Layout &l)
     return true;
 }
 
+// Across only: the text control and every control of the row between client x 0 and
+// the client width, and no two controls of the row overlapping.
+bool FitsAcross(const TextDialogLayoutInput &in, const Layout &l)
+{
+    const long long cxClient = l.dlg.cx - 2LL * in.lCXDlgFrame;
+    const Box *boxes[] = {&l.text, &l.ok, &l.cancel, &l.extra};
+    for (const Box *p : boxes)
+        if (p->bMove && (p->x < 0 || p->x + (p->cx > 0 ? p->cx : 0) > cxClient))
+            return false;
+    return !Overlap(l.ok, l.cancel) && !Overlap(l.ok, l.extra) && !Overlap(l.cancel, l.extra);
+}
+
 bool InIntRange(const Box &b)
 {
     const long long lim = 1000000000LL; // far from the clamps
@@ -192,6 +213,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     in.rIconRect.top = bytes.Coord(&bOrdinary);
     in.rIconRect.right = bytes.Coord(&bOrdinary);
     in.rIconRect.bottom = bytes.Coord(&bOrdinary);
+    // The text measured in the control's own font, when the next byte's low bit is set:
+    // the extent the layout starts from is then chosen from the two measurements.
+    if (bytes.U8() & 1) {
+        const LONG lWidth = in.lTextWidth;
+        const LONG lHeight = in.lTextHeight;
+        const LONG lFontWidth = bytes.Small(&bOrdinary, 2000);
+        const LONG lFontHeight = bytes.Small(&bOrdinary, 1000);
+        const BOOL bFontMeasured = (bytes.U8() & 1) == 0;
+        ChooseTextExtent(lWidth, lHeight, bFontMeasured, lFontWidth, lFontHeight, &in.lTextWidth,
+                         &in.lTextHeight);
+        // The control the first measurement makes: lWidth x (lHeight + 5).
+        const bool bFits = lFontWidth <= lWidth && static_cast<long long>(lFontHeight) <= lHeight + 5LL;
+        if (!bFontMeasured || bFits) {
+            // Nothing to mend: the first measurement stands to the pixel.
+            Check(in.lTextWidth == lWidth && in.lTextHeight == lHeight);
+        } else {
+            // Grown only where the control's font needs it, to exactly what it needs.
+            Check(in.lTextWidth == (lFontWidth > lWidth ? lFontWidth : lWidth));
+            Check(in.lTextHeight == (lFontHeight > lHeight + 5LL ? lFontHeight : lHeight));
+        }
+        // Either way the control holds the text in the control's font.
+        if (bFontMeasured)
+            Check(lFontWidth <= in.lTextWidth && static_cast<long long>(lFontHeight) <= in.lTextHeight + 5LL);
+    }
 
     TextDialogLayout out;
     ComputeTextDialogLayout(&in, &out);
@@ -236,6 +281,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     Check(!got.ok.bMove || got.ok.y == yRow);
     Check(!got.cancel.bMove || got.cancel.y == yRow);
     Check(!got.extra.bMove || got.extra.y == yRow);
+    // Where the rules' row fits across, the mend changes nothing across: every x, the
+    // dialog's width and its left edge are the rules'.
+    if (FitsAcross(in, rules)) {
+        Check(got.text.x == rules.text.x && got.dlg.cx == rules.dlg.cx && got.dlg.x == rules.dlg.x);
+        Check(!got.ok.bMove || got.ok.x == rules.ok.x);
+        Check(!got.cancel.bMove || got.cancel.x == rules.cancel.x);
+        Check(!got.extra.bMove || got.extra.x == rules.extra.x);
+    }
     // Whatever the sizes, no button and not control 202 over the icon.
     Check(!RowOverIcon(in, got));
     Check(got.dlg.x == in.rDlgRect.left + Half(W(in.rDlgRect) - got.dlg.cx));

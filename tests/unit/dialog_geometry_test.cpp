@@ -219,6 +219,31 @@ const LayoutCase kCases[] = {
               in.rTextRect.top = 161;
           }),
      P(47, 18, 250, 44), P(113, 72, 75, 23), kStill, P(10, 72, 40, 16), P(147, 124, 305, 151)},
+    // The worked example's metrics with a text 130 wide, both buttons, no control 202 and
+    // an icon 32 x 70 at client (10,10), screen (113,132). The rule: dialog 47 + 3 + 130
+    // + 5 = 185 wide, row span 182, pair at (182 - 165) / 2 = 8 and 98, row at 72; the
+    // pair ends at 173, inside the client width 179, but button 1 (8 to 83) lies over the
+    // icon (10 to 42 across, down to 80). Only the row moves: to 80 + 10 = 90, the
+    // height to 90 + 46 + 3 + 10 = 149, centred at 100 + 51 / 2 = 125; the width 185,
+    // the left edge 100 + 215 / 2 = 207 and the buttons' x stay the rule's.
+    {"a row that fits across and lies only over the icon moves down, nothing else",
+     With(Reference(2),
+          [](TextDialogLayoutInput &in) {
+              in.lTextWidth = 130;
+              in.bHasExtra = FALSE;
+              in.rIconRect = RECT{113, 132, 145, 202};
+          }),
+     P(47, 18, 130, 44), P(8, 90, 75, 23), P(98, 90, 75, 23), kStill, P(207, 125, 185, 149)},
+    // The same with one button: button 1 at (182 - 75) / 2 = 53 clears the icon's right
+    // edge 42, so the rule stands.
+    {"the same dialog with one button clear of the icon: the rule stands",
+     With(Reference(1),
+          [](TextDialogLayoutInput &in) {
+              in.lTextWidth = 130;
+              in.bHasExtra = FALSE;
+              in.rIconRect = RECT{113, 132, 145, 202};
+          }),
+     P(47, 18, 130, 44), P(53, 72, 75, 23), kStill, kStill, P(207, 134, 185, 131)},
     // A frame of 8 leaves a client area 305 - 16 = 289 wide, left of the text control's
     // right edge 42 + 250: the dialog widens to 292 + 16 = 308.
     {"a frame wider than the text padding widens the dialog to show the text control",
@@ -529,6 +554,18 @@ bool Fits(const TextDialogLayoutInput &in, const Layout64 &r)
     return true;
 }
 
+// Across only: the text control and every control of the row between client x 0 and
+// the client width, and no two controls of the row sharing a pixel.
+bool FitsAcross(const TextDialogLayoutInput &in, const Layout64 &r)
+{
+    const long long cxClient = r.dlg.cx - 2LL * in.lCXDlgFrame;
+    const Box64 *rg[] = {&r.text, &r.ok, &r.cancel, &r.extra};
+    for (const Box64 *p : rg)
+        if (p->bMove && (p->x < 0 || p->x + std::max(p->cx, 0LL) > cxClient))
+            return false;
+    return !Shares(r.ok, r.cancel) && !Shares(r.ok, r.extra) && !Shares(r.cancel, r.extra);
+}
+
 void ExpectExactly(const char *pszWhat, const Box64 &want, const WindowPlacement &got)
 {
     SCOPED_TRACE(pszWhat);
@@ -548,9 +585,10 @@ void ExpectExactly(const char *pszWhat, const Box64 &want, const WindowPlacement
 // it would lie there over the icon, 10 below the icon; control 202 at x 10; the buttons
 // keep their order; the dialog is no smaller than the rule makes it from that corner and
 // is centred on its old rectangle; and the result fits, clear of the icon. Sets
-// *pbUnderIcon when the icon moved the row down.
+// *pbUnderIcon when the icon moved the row down, *pbAcrossKept when the rule's row fit
+// across and so kept every x.
 void ExpectMended(const TextDialogLayoutInput &in, const Layout64 &rule, const TextDialogLayout &out,
-                  bool *pbUnderIcon)
+                  bool *pbUnderIcon, bool *pbAcrossKept)
 {
     const Layout64 got = Widen(out);
     ASSERT_EQ(got.ok.bMove, rule.ok.bMove);
@@ -586,6 +624,20 @@ void ExpectMended(const TextDialogLayoutInput &in, const Layout64 &rule, const T
         ASSERT_EQ(got.cancel.x - got.ok.x < 0, rule.cancel.x - rule.ok.x < 0);
     }
     ASSERT_GE(got.dlg.cx, got.text.x + in.lCXDlgFrame + in.lTextWidth + 5);
+    // Where the rule's row fits across (the text control and every control of the row
+    // inside the client width, no two controls of the row sharing a pixel), the mend
+    // keeps every x and the dialog's width and left edge: only the row and the height
+    // change.
+    if (FitsAcross(in, rule)) {
+        for (const auto &pr : {std::make_pair(&got.text, &rule.text), std::make_pair(&got.ok, &rule.ok),
+                               std::make_pair(&got.cancel, &rule.cancel), std::make_pair(&got.extra, &rule.extra)})
+            if (pr.first->bMove) {
+                ASSERT_EQ(pr.first->x, pr.second->x);
+            }
+        ASSERT_EQ(got.dlg.cx, rule.dlg.cx);
+        ASSERT_EQ(got.dlg.x, rule.dlg.x);
+        *pbAcrossKept = true;
+    }
     ASSERT_EQ(got.dlg.x, in.rDlgRect.left + ((long long)in.rDlgRect.right - in.rDlgRect.left - got.dlg.cx) / 2);
     ASSERT_EQ(got.dlg.y, in.rDlgRect.top + ((long long)in.rDlgRect.bottom - in.rDlgRect.top - got.dlg.cy) / 2);
     ASSERT_TRUE(Fits(in, got));
@@ -661,6 +713,7 @@ TEST(DialogGeometry, RandomDialogsKeepTheRuleWhereItFitsAndFitWhereMended)
     int cKept = 0;
     int cMended = 0;
     int cUnderIcon = 0;
+    int cAcrossKept = 0;
     for (int i = 0; i < 100000; ++i) {
         TextDialogLayoutInput in = {};
         const LONG x0 = In(-500, 1500), y0 = In(-500, 1000);
@@ -696,8 +749,10 @@ TEST(DialogGeometry, RandomDialogsKeepTheRuleWhereItFitsAndFitWhereMended)
         } else {
             ++cMended;
             bool bUnderIcon = false;
-            ExpectMended(in, rule, out, &bUnderIcon);
+            bool bAcrossKept = false;
+            ExpectMended(in, rule, out, &bUnderIcon, &bAcrossKept);
             cUnderIcon += bUnderIcon;
+            cAcrossKept += bAcrossKept;
         }
         if (HasFatalFailure())
             return;
@@ -705,6 +760,7 @@ TEST(DialogGeometry, RandomDialogsKeepTheRuleWhereItFitsAndFitWhereMended)
     EXPECT_GT(cKept, 5000);
     EXPECT_GT(cMended, 5000);
     EXPECT_GT(cUnderIcon, 2000);
+    EXPECT_GT(cAcrossKept, 2000);
 }
 
 } // namespace

@@ -165,6 +165,33 @@ INSTANTIATE_TEST_SUITE_P(Types, TextDialogIconTest,
                              return "type_" + std::to_string(info.index);
                          });
 
+// The header's names for the dialog contract carry the values the callers' templates
+// and arguments use: controls 200, 201 and 202, icon types 0 to 3 (information,
+// warning, error, question: icons 32516, 32515, 32513, 32514) and button mode 1.
+TEST_F(TextDialogTest, HeaderNamesCarryTheContractsValues)
+{
+    EXPECT_EQ(TVR_ID_ICON, 200);
+    EXPECT_EQ(TVR_ID_TEXT, 201);
+    EXPECT_EQ(TVR_ID_EXTRA, 202);
+    EXPECT_EQ(TVR_BUTTONS_ONE, 1);
+    EXPECT_EQ(TVR_BUTTONS_TWO, 2);
+    const std::pair<LONG, int> rgIcons[] = {{TVR_ICON_INFORMATION, 32516},
+                                            {TVR_ICON_WARNING, 32515},
+                                            {TVR_ICON_ERROR, 32513},
+                                            {TVR_ICON_QUESTION, 32514}};
+    for (const auto &icon : rgIcons) {
+        SetUp(); // a fresh double and reference dialog
+        TVRInitTextDialog(hDlg, "Named", icon.first, TVR_BUTTONS_ONE, TVR_ID_EXTRA);
+        EXPECT_EQ(fake::CallsTo("LoadIconA"), Lines{"LoadIconA(NULL, " + std::to_string(icon.second) + ")"});
+        EXPECT_EQ(fake::CountCalls("SetWindowPos"), 4u); // text, button 1, 202, dialog
+        EXPECT_EQ(fake::FocusWindow(), hExtra);
+    }
+    SetUp();
+    TVRInitTextDialog(hDlg, "Named", TVR_ICON_QUESTION, TVR_BUTTONS_TWO, IDCANCEL);
+    EXPECT_EQ(fake::CountCalls("SetWindowPos"), 5u); // text, buttons 1 and 2, 202, dialog
+    EXPECT_EQ(fake::FocusWindow(), hCancel);
+}
+
 TEST_F(TextDialogTest, NoIconFromTheSystemLeavesTheIconControlAlone)
 {
     fake::FailCall("LoadIconA", 0);
@@ -365,12 +392,24 @@ TEST_F(TextDialogTest, ReadsEachFrameMetricForItsOwnDirection)
                                              }));
 }
 
-// The text is measured in the DC's own font and, when the control has one, in the font
-// it draws with (WM_GETFONT); each dimension takes the larger. The system font measures
-// 250 x 39 as in the reference dialog.
+// The text is measured in the DC's own font, and the layout is computed from that
+// measurement. When the control has a font of its own (WM_GETFONT), the text is measured
+// again in it, within the rectangle the first measurement gave: where it fits the
+// control that the first measurement makes (that width, that height + 5), the first
+// measurement stands to the pixel; otherwise a word wider than that width widens the
+// control to the word, and lines taller than that height + 5 make the measured height
+// theirs (the control that height + 5), each dimension on its own.
+//
+// Two text controls: the reference one (client 200 x 40, the system font measuring
+// 250 x 39), and the one of an ordinary 8-point dialog: 225 wide, where the system
+// font wraps the text into 3 lines 16 high, widest 210 (210 x 48).
 struct FontCase {
     const char *pszName;
-    LONG cxFont, cyFont; // the control's font; 0 x 0: the control has none
+    LONG cxClient, cyClient;         // the text control, at screen (150,140)
+    LONG cxSystem, cySystem;         // the system font's extent
+    LONG cxFont, cyFont;             // the control's font (0 x 0: it has none)
+    LONG cxWrapBelow, cxWrap, cyWrap; // the control's font within a bound narrower than
+                                      // cxWrapBelow (0: no wrap)
     Lines moves;
 };
 
@@ -378,23 +417,54 @@ void PrintTo(const FontCase &c, std::ostream *os) { *os << c.pszName; }
 
 class TextDialogFontTest : public TextDialogTest, public ::testing::WithParamInterface<FontCase> {};
 
-TEST_P(TextDialogFontTest, TheControlIsNeverSmallerThanItsTextInEitherFont)
+// What the text needs in the font the control draws with, wrapped at the control's
+// width as the call left it (measured through the double after the call's own calls
+// have been checked).
+std::pair<LONG, LONG> NeedInControlFont(HWND hText, HFONT hFont)
+{
+    RECT r = fake::WindowRectOf(hText);
+    RECT rBound = {0, 0, r.right - r.left, 0};
+    HDC hdc = GetDC(hText);
+    HGDIOBJ hOld = SelectObject(hdc, hFont);
+    const int nHeight = DrawTextA(hdc, "Fonts", -1, &rBound, DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK);
+    SelectObject(hdc, hOld);
+    ReleaseDC(hText, hdc);
+    return {rBound.right, nHeight};
+}
+
+TEST_P(TextDialogFontTest, KeepsTheMeasurementWhereTheControlsFontFitsItAndEnlargesOnlyWhereNot)
 {
     const FontCase &c = GetParam();
-    if (c.cxFont || c.cyFont)
-        fake::SetWindowFont(hText, fake::NewFont("dialog", c.cxFont, c.cyFont));
+    Rebuild("icon ok cancel extra");
+    hText = fake::NewWindow("text", hDlg, 201, RECT{150, 140, 150 + c.cxClient, 140 + c.cyClient});
+    fake::SetTextExtent(c.cxSystem, c.cySystem);
+    HFONT hFont = nullptr;
+    if (c.cxFont || c.cyFont) {
+        hFont = fake::NewFont("dialog", c.cxFont, c.cyFont);
+        if (c.cxWrapBelow)
+            fake::SetFontWrap(hFont, c.cxWrapBelow, c.cxWrap, c.cyWrap);
+        fake::SetWindowFont(hText, hFont);
+    }
     TVRInitTextDialog(hDlg, "Fonts", 0, 1, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), c.moves);
     EXPECT_EQ(fake::FontsAtRelease(), Lines{"font:system"});
-    if (c.cxFont || c.cyFont) {
+    const std::string strFirst = "DrawTextA(DC of text, \"Fonts\", -1, {0,0," + std::to_string(c.cxClient) + "," +
+                                 std::to_string(c.cyClient) + "}, 1104)";
+    if (hFont) {
         EXPECT_EQ(fake::CallsTo("SelectObject"),
                   (Lines{"SelectObject(DC of text, font:dialog)", "SelectObject(DC of text, font:system)"}));
+        // The second measurement is bounded by the first one's rectangle.
         EXPECT_EQ(fake::CallsTo("DrawTextA"),
-                  (Lines{"DrawTextA(DC of text, \"Fonts\", -1, {0,0,200,40}, 1104)",
-                         "DrawTextA(DC of text, \"Fonts\", -1, {0,0,200,40}, 1104)"}));
+                  (Lines{strFirst, "DrawTextA(DC of text, \"Fonts\", -1, {0,0," + std::to_string(c.cxSystem) + "," +
+                                       std::to_string(c.cySystem) + "}, 1104)"}));
+        // Whatever the branch, the control holds every line of the text in its font.
+        const std::pair<LONG, LONG> need = NeedInControlFont(hText, hFont);
+        const RECT r = fake::WindowRectOf(hText);
+        EXPECT_LE(need.first, r.right - r.left);
+        EXPECT_LE(need.second, r.bottom - r.top);
     } else {
         EXPECT_EQ(fake::CountCalls("SelectObject"), 0u);
-        EXPECT_EQ(fake::CountCalls("DrawTextA"), 1u);
+        EXPECT_EQ(fake::CallsTo("DrawTextA"), Lines{strFirst});
     }
 }
 
@@ -405,35 +475,71 @@ const Lines kReferenceMoves = {
     "SetWindowPos(dialog, NULL, 147, 134, 305, 131, 4)",
 };
 
+// The 8-point dialog's layout from the system font's 210 x 48: text 210 x 53, dialog 47
+// + 3 + 210 + 5 = 265 wide at 100 + 135 / 2 = 167, row at 18 + 53 + 10 = 81, button 1
+// at (262 - 75) / 2 = 93, height 81 + 46 + 13 = 140 at 100 + 60 / 2 = 130.
+const Lines kEightPointMoves = {
+    "SetWindowPos(text, NULL, 47, 18, 210, 53, 4)",
+    "SetWindowPos(ok, NULL, 93, 81, 75, 23, 4)",
+    "SetWindowPos(extra, NULL, 10, 81, 40, 16, 4)",
+    "SetWindowPos(dialog, NULL, 167, 130, 265, 140, 4)",
+};
+
 INSTANTIATE_TEST_SUITE_P(
     Fonts, TextDialogFontTest,
     ::testing::Values(
-        FontCase{"no_control_font", 0, 0, kReferenceMoves},
-        FontCase{"system_font_needs_more", 200, 26, kReferenceMoves},
-        FontCase{"same_extent", 250, 39, kReferenceMoves},
+        FontCase{"no_control_font", 200, 40, 250, 39, 0, 0, 0, 0, 0, kReferenceMoves},
+        FontCase{"system_font_needs_more", 200, 40, 250, 39, 200, 26, 0, 0, 0, kReferenceMoves},
+        FontCase{"same_extent", 200, 40, 250, 39, 250, 39, 0, 0, 0, kReferenceMoves},
+        // 44 lines high: exactly the control's 39 + 5, so the measurement stands.
+        FontCase{"taller_by_the_padding_fits", 200, 40, 250, 39, 250, 44, 0, 0, 0, kReferenceMoves},
+        // 45 high no longer fits: text 250 x (45 + 5), row at 18 + 50 + 10 = 78, dialog
+        // 78 + 46 + 13 = 137 high at 100 + 63 / 2 = 131.
+        FontCase{"taller_than_the_padding_enlarges",
+                 200, 40, 250, 39, 250, 45, 0, 0, 0,
+                 {"SetWindowPos(text, NULL, 47, 18, 250, 50, 4)", "SetWindowPos(ok, NULL, 113, 78, 75, 23, 4)",
+                  "SetWindowPos(extra, NULL, 10, 78, 40, 16, 4)",
+                  "SetWindowPos(dialog, NULL, 147, 131, 305, 137, 4)"}},
         // Two more lines in the control's font: text 250 x (78 + 5), row at 18 + 83 +
         // 10 = 111, dialog 111 + 46 + 13 = 170 high at 100 + 30 / 2.
         FontCase{"control_font_needs_more",
-                 250,
-                 78,
+                 200, 40, 250, 39, 250, 78, 0, 0, 0,
                  {"SetWindowPos(text, NULL, 47, 18, 250, 83, 4)", "SetWindowPos(ok, NULL, 113, 111, 75, 23, 4)",
                   "SetWindowPos(extra, NULL, 10, 111, 40, 16, 4)",
                   "SetWindowPos(dialog, NULL, 147, 115, 305, 170, 4)"}},
-        // Each dimension on its own: the control's font is wider (260), the system font
-        // taller (39): 260 x 44, dialog 47 + 3 + 260 + 5 = 315 wide, button 1 at
-        // (312 - 75) / 2 = 118.
-        FontCase{"wider_in_one_taller_in_the_other",
-                 260,
-                 26,
+        // A word 260 wide in the control's font, in lines that fit: only the width grows,
+        // 260 x 44, dialog 47 + 3 + 260 + 5 = 315 wide, button 1 at (312 - 75) / 2 = 118.
+        FontCase{"a_word_wider_than_the_measured_width",
+                 200, 40, 250, 39, 260, 26, 0, 0, 0,
                  {"SetWindowPos(text, NULL, 47, 18, 260, 44, 4)", "SetWindowPos(ok, NULL, 118, 72, 75, 23, 4)",
                   "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
-                  "SetWindowPos(dialog, NULL, 142, 134, 315, 131, 4)"}}),
+                  "SetWindowPos(dialog, NULL, 142, 134, 315, 131, 4)"}},
+        // Both: 260 x (78 + 5), row at 111, dialog 315 x 170 at (142, 115).
+        FontCase{"a_wider_word_and_taller_lines",
+                 200, 40, 250, 39, 260, 78, 0, 0, 0,
+                 {"SetWindowPos(text, NULL, 47, 18, 260, 83, 4)", "SetWindowPos(ok, NULL, 118, 111, 75, 23, 4)",
+                  "SetWindowPos(extra, NULL, 10, 111, 40, 16, 4)",
+                  "SetWindowPos(dialog, NULL, 142, 115, 315, 170, 4)"}},
+        // The 8-point dialog. Within the control's 225 the 8-point font wraps into 2
+        // lines, widest 222 (wider than the system font's 210); within the measured 210
+        // it wraps into 3 lines 13 high, widest 205: 39 fits the control's 48 + 5, so
+        // the system font's measurement stands (not 222 x 53).
+        FontCase{"wider_in_one_taller_in_the_other", 225, 48, 210, 48, 222, 26, 222, 205, 39, kEightPointMoves},
+        FontCase{"no_control_font_eight_point_dialog", 225, 48, 210, 48, 0, 0, 0, 0, 0, kEightPointMoves},
+        // A 14-point font: 4 lines 23 high within 225, 5 lines (208 x 115) within 210.
+        // 115 is taller than 53: text 210 x (115 + 5), row at 18 + 120 + 10 = 148,
+        // dialog 148 + 46 + 13 = 207 high at 100 + (200 - 207) / 2 = 97 (-3.5 truncated).
+        FontCase{"fourteen_point_font_enlarges_to_show_every_line",
+                 225, 48, 210, 48, 224, 92, 222, 208, 115,
+                 {"SetWindowPos(text, NULL, 47, 18, 210, 120, 4)", "SetWindowPos(ok, NULL, 93, 148, 75, 23, 4)",
+                  "SetWindowPos(extra, NULL, 10, 148, 40, 16, 4)",
+                  "SetWindowPos(dialog, NULL, 167, 97, 265, 207, 4)"}}),
     [](const ::testing::TestParamInfo<FontCase> &info) { return info.param.pszName; });
 
 // Every path through the measurement gives the DC back holding the font it came with.
-// The system font measures 150 x 39, narrower than the control's client width 200 that
-// a failed DrawTextA leaves in the rectangle, so a failed measurement that counted would
-// show as a 200-wide text control.
+// The system font measures 150 x 39; a failed DrawTextA leaves 400 x 300 in its
+// rectangle, so a failed measurement in the control's font that counted would show as
+// a 400-wide text control.
 struct FontPathCase {
     const char *pszName;
     const char *pszFail; // call to fail
@@ -451,6 +557,7 @@ TEST_P(TextDialogFontPathTest, ReleasesTheDCWithItsOwnFont)
     const FontPathCase &c = GetParam();
     fake::SetWindowFont(hText, fake::NewFont("big", 250, 78));
     fake::SetTextExtent(150, 39);
+    fake::SetFailedDrawTextRect(RECT{0, 0, 400, 300});
     fake::FailCall(c.pszFail, 0, c.nth);
     TVRInitTextDialog(hDlg, "Paths", 0, 1, 1);
     EXPECT_EQ(fake::CountCalls("ReleaseDC"), 1u);

@@ -20,10 +20,18 @@ struct Window {
     HFONT hFont; // what WM_GETFONT answers
 };
 
+// The extent within a bound narrower than cxNarrowerThan.
+struct Wrap {
+    LONG cxNarrowerThan;
+    LONG cxText;
+    LONG cyText;
+};
+
 struct Font {
     std::string strName;
     LONG cxText; // the extent DrawTextA measures in this font
     LONG cyText;
+    std::vector<Wrap> wraps;
 };
 
 const uintptr_t uWindowBase = 0x50000; // fake HWND values: base + 16 * index
@@ -42,6 +50,8 @@ struct UserState {
     std::vector<std::string> fontsAtRelease;
     bool bFailedRect = false; // a failed GetWindowRect writes rFailedRect
     RECT rFailedRect = {0, 0, 0, 0};
+    bool bFailedDrawText = false; // a failed DrawTextA writes rFailedDrawText
+    RECT rFailedDrawText = {0, 0, 0, 0};
 };
 
 // Coordinates are formed at 64 bits and clamped back to a LONG, so extreme rectangles
@@ -196,6 +206,11 @@ HFONT NewFont(const char *pszName, LONG cxLogical, LONG cyLogical)
     return reinterpret_cast<HFONT>(uFontBase + 16 * (U().fonts.size() - 1));
 }
 
+void SetFontWrap(HFONT hFont, LONG cxNarrowerThan, LONG cxLogical, LONG cyLogical)
+{
+    FindFont(hFont)->wraps.push_back(Wrap{cxNarrowerThan, cxLogical, cyLogical});
+}
+
 HFONT SystemFont() { return reinterpret_cast<HFONT>(uFontBase); }
 void SetWindowFont(HWND hWnd, HFONT hFont) { Find(hWnd)->hFont = hFont; }
 std::vector<std::string> FontsAtRelease() { return U().fontsAtRelease; }
@@ -214,6 +229,12 @@ HICON SystemIcon(int n)
 }
 
 size_t OpenDCCount() { return U().dcs.size(); }
+
+void SetFailedDrawTextRect(RECT rLeft)
+{
+    U().bFailedDrawText = true;
+    U().rFailedDrawText = rLeft;
+}
 
 void SetFailedWindowRect(RECT rLeft)
 {
@@ -327,14 +348,28 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
 {
     fake::RecordCall("DrawTextA(" + fake::DCName(hdc) + ", \"" + std::string(lpchText ? lpchText : "(null)") +
                      "\", " + fake::Num(cchText) + ", " + fake::RectText(lprc) + ", " + fake::Num(format) + ")");
-    if (fake::TakeFailure("DrawTextA") || U().dcs.count(hdc) == 0)
+    if (fake::TakeFailure("DrawTextA") || U().dcs.count(hdc) == 0) {
+        if (U().bFailedDrawText && lprc)
+            *lprc = U().rFailedDrawText;
         return 0;
-    const fake::Font *f = fake::FindFont(U().dcFonts[hdc]);
-    if (format & DT_CALCRECT) {
-        lprc->right = fake::Clamp(static_cast<long long>(lprc->left) + f->cxText);
-        lprc->bottom = fake::Clamp(static_cast<long long>(lprc->top) + f->cyText);
     }
-    return f->cyText;
+    const fake::Font *f = fake::FindFont(U().dcFonts[hdc]);
+    LONG cx = f->cxText;
+    LONG cy = f->cyText;
+    const long long llBound = static_cast<long long>(lprc->right) - lprc->left;
+    const fake::Wrap *pWrap = nullptr;
+    for (const fake::Wrap &w : f->wraps)
+        if (llBound < w.cxNarrowerThan && (!pWrap || w.cxNarrowerThan < pWrap->cxNarrowerThan))
+            pWrap = &w;
+    if (pWrap) {
+        cx = pWrap->cxText;
+        cy = pWrap->cyText;
+    }
+    if (format & DT_CALCRECT) {
+        lprc->right = fake::Clamp(static_cast<long long>(lprc->left) + cx);
+        lprc->bottom = fake::Clamp(static_cast<long long>(lprc->top) + cy);
+    }
+    return cy;
 }
 
 int WINAPI GetSystemMetrics(int nIndex)

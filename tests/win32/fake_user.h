@@ -49,6 +49,12 @@ void SetTextExtent(LONG cxLogical, LONG cyLogical);
 
 // A font, logged as "font:NAME", whose measured text extent is cxLogical x cyLogical.
 HFONT NewFont(const char *pszName, LONG cxLogical, LONG cyLogical);
+// Word wrapping: within a bound (the rectangle's right - left) narrower than
+// cxNarrowerThan, DrawTextA measures cxLogical x cyLogical in hFont instead (the lines
+// the text breaks into there). Of several, the one with the smallest cxNarrowerThan that
+// the bound is narrower than applies; a bound that none is narrower than measures the
+// font's own extent. Works for SystemFont() as well.
+void SetFontWrap(HFONT hFont, LONG cxNarrowerThan, LONG cxLogical, LONG cyLogical);
 // The stock system font (logged as "font:system").
 HFONT SystemFont();
 // What the window answers to WM_GETFONT (NULL, the default: it draws with the system
@@ -74,6 +80,11 @@ size_t OpenDCCount();
 // written; after this, the given rectangle is (the real call's output is then
 // undefined), so a caller that used it anyway would show.
 void SetFailedWindowRect(RECT rLeft);
+
+// What a failed DrawTextA leaves in the caller's rectangle: by default nothing is
+// written; after this, the given rectangle is (the real call's output is then
+// undefined), so a caller that used a failed measurement would show.
+void SetFailedDrawTextRect(RECT rLeft);
 
 } // namespace fake
 

@@ -8,11 +8,14 @@ LONG_TEXT="The setup program could not find a modem on this computer. Connect th
 
 # The judge. For each call it computes the layout by the fixed rules: the text control's
 # corner from its screen position less the frame (and, down, the menu-bar allowance),
-# the measured text (the larger of the two fonts' extents in each dimension) plus 5
-# below, the button row 15 below the text height and centred on the text's span, the
+# the measured text plus 5 below, the button row 15 below the text height and centred on the text's span, the
 # pair keeping button 2's distance with button 1's size, control 202 at x 10, the
 # dialog's width with one frame and its height with twice the button height, centred on
-# its old rectangle (divisions truncating toward zero). When those windows lie inside
+# its old rectangle (divisions truncating toward zero). The measured text is the DC's
+# font's extent; where the control has a font of its own, the text in that font within
+# the DC font's measured rectangle ("fontat") must fit a control of that width and that
+# height + 5, and each dimension where it does not takes the control font's extent. When
+# those windows lie inside
 # the dialog's client area (the dialog less a frame on each side and the menu-bar
 # allowance on top) without two of them overlapping, and neither button nor control 202
 # lies over the icon (control 200, which stays where it was, reckoned into client
@@ -21,7 +24,10 @@ LONG_TEXT="The setup program could not find a modem on this computer. Connect th
 # text control has the rule's size with its corner brought inside, the row lies 10
 # below it (or, where a control of the row would lie there over the icon, 10 below the
 # icon) with every control's size kept (button 2 taking button 1's), control 202 stays
-# at x 10, and the dialog, no smaller than the rule's, is centred on its old rectangle.
+# at x 10, and the dialog, no smaller than the rule's, is centred on its old rectangle;
+# where the rule's text control and every control of the row lie inside the client
+# width and no two controls of the row overlap ("acrossN=kept"), every control keeps
+# the rule's x and the dialog the rule's width and left edge.
 # On the real windows, in either case, it also reports whether every moved control lies
 # inside the dialog's real client area ("insideN"), whether any two of them overlap
 # ("overlapN"), whether the icon and (in one-button mode) the hidden button 2 stayed put
@@ -47,12 +53,17 @@ function overlap(X, Y, Wd, Ht, a, b) {
 function child(n, when, k) {
     return num(n, when, k, 1) - num(n, when, "origin", 1) "," num(n, when, k, 2) - num(n, when, "origin", 2)
 }
-function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span, okw, okh, x, nk, i, j, fits,
-               verdict, k, rowm, bad, list, under) {
+function judge(n,   cx, cy, menu, w, h, fw, fh, dl, dt, dr, db, tx, ty, W, H, row, span, okw, okh, x, nk, i, j,
+               fits, across, extra, verdict, k, rowm, bad, list, under) {
     cx = M["cxdlgframe"] + 0; cy = M["cydlgframe"] + 0; menu = M["cymenu"] + 0
     w = num(n, "measure", "system", 1); h = num(n, "measure", "system", 2)
+    F[n] = "none"
     if (D[n, "measure", "font"] != "none") {
-        w = max(w, num(n, "measure", "font", 1)); h = max(h, num(n, "measure", "font", 2))
+        # The control the DC's font makes is w x (h + 5); the control's font within w.
+        fw = num(n, "measure", "fontat", 1); fh = num(n, "measure", "fontat", 2)
+        F[n] = (fw > w || fh > h + 5) ? "enlarged" : "kept"
+        if (fw > w) w = fw
+        if (fh > h + 5) h = fh
     }
     dl = num(n, "before", "dlg", 1); dt = num(n, "before", "dlg", 2)
     dr = num(n, "before", "dlg", 3); db = num(n, "before", "dlg", 4)
@@ -75,19 +86,27 @@ function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span,
         setw("cancel", x + num(n, "before", "cancel", 1) - num(n, "before", "ok", 1), row, okw, okh)
         K[++nk] = "cancel"
     }
-    K[++nk] = "extra"
-    setw("extra", 10, row, num(n, "before", "extra", 3) - num(n, "before", "extra", 1),
-         num(n, "before", "extra", 4) - num(n, "before", "extra", 2))
+    # A dialog without control 202 ("extra=none") has a row of buttons only.
+    extra = D[n, "before", "extra"] != "none"
+    if (extra) {
+        K[++nk] = "extra"
+        setw("extra", 10, row, num(n, "before", "extra", 3) - num(n, "before", "extra", 1),
+             num(n, "before", "extra", 4) - num(n, "before", "extra", 2))
+    }
     H = row + 2 * okh + cy + 10
     setw("dlg", dl + half(dr - dl - W), dt + half(db - dt - H), W, H)
     # The icon does not move: where it stood, reckoned as the text control's corner.
     setw("icon", num(n, "before", "icon", 1) - cx - dl, num(n, "before", "icon", 2) - menu - cy - dt,
          num(n, "before", "icon", 3) - num(n, "before", "icon", 1), num(n, "before", "icon", 4) - num(n, "before", "icon", 2))
     fits = 1
+    across = 1
     for (i = 1; i <= nk; ++i) {
         if (!inside(WX, WY, WW, WH, K[i], W - 2 * cx, H - menu - 2 * cy)) fits = 0
         for (j = i + 1; j <= nk; ++j) if (overlap(WX, WY, WW, WH, K[i], K[j])) fits = 0
         if (i > 1 && overlap(WX, WY, WW, WH, K[i], "icon")) fits = 0
+        # Across only: from client x 0 to the client width; the row's controls share a top.
+        if (WX[K[i]] < 0 || WX[K[i]] + max(WW[K[i]], 0) > W - 2 * cx) across = 0
+        for (j = i + 1; j <= nk; ++j) if (i > 1 && overlap(WX, WY, WW, WH, K[i], K[j])) across = 0
     }
 
     # What came out: children in the dialog's client coordinates, the dialog on the screen.
@@ -137,7 +156,18 @@ function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span,
             printf "call%d %s got=%s want=*,%d,%d,%d\n", n, k, gtext(k), rowm, WW[k], WH[k]
             if (GY[k] != rowm || GW[k] != WW[k] || GH[k] != WH[k]) verdict = "mismatch"
         }
-        if (GX["extra"] != 10) verdict = "mismatch"
+        if (extra && GX["extra"] != 10) verdict = "mismatch"
+        # A row that fits across keeps every x, and the dialog its width and left edge.
+        if (across) {
+            for (i = 2; i <= nk; ++i) {
+                printf "call%d %s x got=%d want=%d (the row fits across)\n", n, K[i], GX[K[i]], WX[K[i]]
+                if (GX[K[i]] != WX[K[i]]) verdict = "mismatch"
+            }
+            printf "call%d dlg x,width got=%d,%d want=%d,%d (the row fits across)\n", n, GX["dlg"], GW["dlg"],
+                   WX["dlg"], WW["dlg"]
+            if (GX["dlg"] != WX["dlg"] || GW["dlg"] != WW["dlg"]) verdict = "mismatch"
+        }
+        printf "across%d=%s\n", n, across ? "kept" : "mended"
         printf "call%d dlg got=%s want=%d,%d,>=%d,>=%d\n", n, gtext("dlg"), dl + half(dr - dl - GW["dlg"]),
                dt + half(db - dt - GH["dlg"]), max(tx, 0) + cx + w + 5, rowm + 2 * okh + cy + 10
         if (GX["dlg"] != dl + half(dr - dl - GW["dlg"]) || GY["dlg"] != dt + half(db - dt - GH["dlg"])) verdict = "mismatch"
@@ -146,6 +176,7 @@ function judge(n,   cx, cy, menu, w, h, dl, dt, dr, db, tx, ty, W, H, row, span,
     # A mended row must also fit on the real windows.
     if (verdict == "mended" && (bad != "" || list != "")) verdict = "mismatch"
     printf "layout%d=%s\n", n, verdict
+    printf "font%d=%s\n", n, F[n]
     printf "inside%d=%s\n", n, bad == "" ? "yes" : "no:" substr(bad, 2)
     printf "overlap%d=%s\n", n, list == "" ? "none" : substr(list, 2)
 
@@ -182,11 +213,12 @@ dialog_judge() {
 # with its client area 3 in and 22 down, text control at (150,140), text 250 x 39,
 # buttons 75 x 23 at x 200 and 290, control 202 40 x 16, icon 32 x 32 at (117,135),
 # client (14,13) (or, with $5 set, at that screen rectangle); metrics 3, 3, 19. $1 is
-# the button mode, $2 and $3 the measured width and height, $4 the "after" rectangles.
+# the button mode, $2 and $3 the measured width and height, $4 the "after" rectangles,
+# $6 the control's own font's measurements ("W,H fontat=W,H"; none by default).
 judge_input() {
     printf '%s\n' "metrics cxdlgframe=3 cydlgframe=3 cymenu=19 cycaption=19" "args mode=$1 points=8" \
         "call1 before dlg=100,100,500,300 origin=103,122 client=394,175 icon=${5:-117,135,149,167} text=150,140,350,180 ok=200,250,275,273 cancel=290,250,365,273 extra=110,280,150,296" \
-        "call1 measure bound=200,40 system=$2,$3 font=none" \
+        "call1 measure bound=200,40 system=$2,$3 font=${6:-none}" \
         "call1 after $4" "call1 shows need=$2,$3 have=$2,$(($3 + 5))"
 }
 
@@ -241,6 +273,37 @@ dialog_judge
 tvr_expect_line "layout1=mismatch"
 tvr_expect_line "iconclear1=no:extra"
 
+# The control's own font. Within the control's width it is wider (260 x 26), within the
+# DC font's 250 it wraps to 245 x 39, which fits the control 250 x 44: the DC font's
+# measurement stands, and the worked example with it. A font whose lines need 78 within
+# 250 makes the text 250 x 83: the worked example is then refused.
+OUT=$(judge_input 2 250 39 "$EXAMPLE" "" "260,26 fontat=245,39")
+dialog_judge
+tvr_expect_line "layout1=rule"
+tvr_expect_line "font1=kept"
+tvr_expect_line "call1 text got=47,18,250,44 want=47,18,250,44"
+OUT=$(judge_input 2 250 39 "$EXAMPLE" "" "250,78 fontat=250,78")
+dialog_judge
+tvr_expect_line "layout1=mismatch"
+tvr_expect_line "call1 text got=47,18,250,44 want=47,18,250,83"
+# A row that fits across and lies only over the icon: text 130 x 39, one button, the
+# icon 32 x 70 at client (10,10), screen (113,132). The rule: dialog 185 wide at 207,
+# button 1 at (182 - 75) / 2 = 53, control 202 at (10,72) over the icon (down to 80).
+# Mended, only the row moves, to 90, and the height to 90 + 46 + 13 = 149 at 125:
+# the dialog (207,125) 185 x 149, client area at (210,147). The same row with the
+# dialog widened to 189 at 205 is refused.
+TALL_ICON=113,132,145,202
+ACROSS="dlg=207,125,392,274 origin=210,147 client=179,124 icon=220,157,252,227 text=257,165,387,209 ok=263,237,338,260 cancel=397,275,472,298 extra=220,237,260,253"
+OUT=$(judge_input 1 130 39 "$ACROSS" "$TALL_ICON")
+dialog_judge
+tvr_expect_line "layout1=mended"
+tvr_expect_line "across1=kept"
+tvr_expect_line "call1 dlg got=207,125,185,149 want=207,125,>=185,>=149"
+OUT=$(judge_input 1 130 39 "dlg=205,125,394,274 origin=208,147 client=183,124 icon=218,157,250,227 text=255,165,385,209 ok=261,237,336,260 cancel=395,275,470,298 extra=218,237,258,253" "$TALL_ICON")
+dialog_judge
+tvr_expect_line "layout1=mismatch"
+tvr_expect_line "across1=kept"
+
 # Runs one dialog and checks both calls: layout (KIND: rule, mended, or "any" for
 # either), every control inside the client area without overlap, the text whole in its
 # own font, the icon and the hidden button still, text, icon, focus, and the wrap of the
@@ -273,10 +336,29 @@ dialog_case() {
 
 tvr_case "a short text, information icon, one button"
 dialog_case any replaced "Modem found." 0 1
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^(layout|across)1=' | tr '\n' ' ')"
 # The system's metrics belong to the environment, not to the library: they go to the
 # log only. The judge uses whatever values the system reports.
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^metrics ')"
 tvr_expect_line "focus1=ok result=previous now=control"
+
+tvr_case "a one-line text whose centred button clears control 202: only the icon moves the row, nothing moves across"
+# Long enough for button 1 to stand right of control 202, one line high, so that control
+# 202 at x 10 would lie on the icon's bottom: the row goes below the icon, and every x,
+# the dialog's width and its left edge stay the centred layout's.
+dialog_case mended replaced "Modem found on COM3." 0 1
+tvr_expect_line "across1=kept"
+tvr_expect_line "across2=kept"
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (ok|extra|dlg) x' | tr '\n' ' ')"
+
+tvr_case "no control 202, both buttons, a one-line text: the pair fits across and only the icon moves it"
+# The pair starts a few pixels in and ends within 10 pixels of the client area's right
+# edge, and button 1 lies on the icon's bottom row: the row goes below the icon, and the
+# dialog keeps the centred layout's width and left edge (not widened to leave 10
+# pixels after button 2).
+dialog_case mended replaced "Modem on COM3." 0 2 --without-202
+tvr_expect_line "across1=kept"
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -E '^call1 (measure|ok|cancel|dlg) ' | tr '\n' ' ')"
 
 tvr_case "a short text with both buttons: the row is mended to lie inside the dialog, right of control 202"
 dialog_case mended replaced "Modem found." 0 2
@@ -289,6 +371,10 @@ dialog_case mended replaced "Text" 3 2
 
 tvr_case "a long text wraps; exclamation icon, two buttons (mode 2): the rule stands"
 dialog_case rule replaced "$LONG_TEXT" 1 2
+# Within the control's width the 8-point font's lines may run wider than the DC font's;
+# within the width the DC font measured they fit the control it makes, which stands.
+tvr_expect_line "font1=kept"
+printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^call1 measure ')"
 tvr_expect_line "focus1=ok result=previous now=control"
 
 tvr_case "hand icon, mode 0 is two buttons, focus on button 2"
@@ -316,8 +402,10 @@ dialog_case any replaced "Pneumonoultramicroscopicsilicovolcanoconiosis-Supercal
 
 tvr_case "a 14-point dialog font: the text control holds the whole text in that font"
 dialog_case any replaced "$LONG_TEXT" 1 2 --points 14
-# The control's font needs more room than the DC's own font gives.
-tvr_expect grep -q -E '^call1 measure .* font=[0-9]+,[0-9]+$' <<<"$OUT"
+# Within the width the DC's own font measured, the 14-point font's lines are taller
+# than that measurement's control: the text control is enlarged for them.
+tvr_expect grep -q -E '^call1 measure .* font=[0-9]+,[0-9]+ fontat=[0-9]+,[0-9]+$' <<<"$OUT"
+tvr_expect_line "font1=enlarged"
 printf '      %s\n' "$(printf '%s\n' "$OUT" | grep -m1 '^call1 measure ')"
 
 tvr_case "a missing focus control: the focus goes nowhere and the previous focus is returned"

@@ -2,19 +2,23 @@
 // same dialog (the second call starts from the first one's result), and prints what the
 // suite needs to judge the layout on its own: the raw window rectangles before and after
 // each call, the dialog's client origin and size, the text extent measured in the DC's
-// font and in the text control's own font, and after the call what the text needs in
-// the control's font at its new width. The host computes no expected layout; the suite
+// font and in the text control's own font (within the control's width, and within the
+// width the DC's font measured), and after the call what the text needs in the
+// control's font at its new width. The host computes no expected layout; the suite
 // does that from these numbers with its own formula. The host itself checks only what
 // needs no layout: the text, the icon, the focus and the second call's wrap.
 //
-//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS]
+//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202]
 //     TEXT may hold \n and \t; FOCUSID defaults to 1; --points gives the dialog font's
 //     size (8); --hold keeps the dialog shown for MS milliseconds after printing
-//     "shown=1" (for a screenshot).
+//     "shown=1" (for a screenshot); --without-202 destroys control 202 before the calls
+//     (its rectangle is then printed as "extra=none").
 //
 // Output, per call N (rectangles as left,top,right,bottom in screen coordinates):
 //   callN before dlg=R origin=X,Y client=W,H icon=R text=R ok=R cancel=R extra=R
-//   callN measure bound=W,H system=W,H font=W,H|none
+//   callN measure bound=W,H system=W,H font=W,H|none [fontat=W,H]
+//                                     fontat: in the control's font within the
+//                                     rectangle the DC's font measured (system=W,H)
 //   callN after  (as before)
 //   callN shows need=W,H have=W,H     the text in the control's font at its new width,
 //                                     and the control's client size
@@ -72,7 +76,12 @@ void PrintGeometry(HWND hDlg, int nCall, const char *pszWhen)
     printf(" origin=%ld,%ld client=%ld,%ld", (long)ptOrigin.x, (long)ptOrigin.y, (long)rClient.right,
            (long)rClient.bottom);
     for (size_t i = 0; i < sizeof rgnControls / sizeof rgnControls[0]; ++i) {
-        GetWindowRect(GetDlgItem(hDlg, rgnControls[i]), &r);
+        HWND hControl = GetDlgItem(hDlg, rgnControls[i]);
+        if (hControl == NULL) {
+            printf(" %s=none", rgpszControls[i]);
+            continue;
+        }
+        GetWindowRect(hControl, &r);
         PrintRect(rgpszControls[i], r);
     }
     printf("\n");
@@ -94,7 +103,8 @@ void MeasureIn(HDC hdc, const char *pszText, LONG lBound, LONG lBoundHeight, LON
 }
 
 // The text in the text control's DC, first in the font the DC comes with, then in the
-// control's own font (WM_GETFONT), within the control's client rectangle.
+// control's own font (WM_GETFONT), within the control's client rectangle and within
+// the width and height the first measurement gave.
 void PrintMeasure(HWND hText, int nCall, const char *pszText)
 {
     RECT rClient;
@@ -106,10 +116,14 @@ void PrintMeasure(HWND hText, int nCall, const char *pszText)
            (long)lWidth, (long)lHeight);
     HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
     if (hFont) {
+        const LONG lSystemWidth = lWidth;
+        const LONG lSystemHeight = lHeight;
         HGDIOBJ hOld = SelectObject(hdc, hFont);
         MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+        printf(" font=%ld,%ld", (long)lWidth, (long)lHeight);
+        MeasureIn(hdc, pszText, lSystemWidth, lSystemHeight, &lWidth, &lHeight);
+        printf(" fontat=%ld,%ld\n", (long)lWidth, (long)lHeight);
         SelectObject(hdc, hOld);
-        printf(" font=%ld,%ld\n", (long)lWidth, (long)lHeight);
     } else {
         printf(" font=none\n");
     }
@@ -147,10 +161,11 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
 {
     HWND hText = GetDlgItem(hDlg, 201);
 
-    // The starting state first: the focus on control 202 (so the result must be that
-    // control) and the application icon in control 200. An icon static sizes itself to
-    // its new icon, so the rectangles are read only after this.
-    SetFocus(GetDlgItem(hDlg, 202));
+    // The starting state first: the focus on control 202, or on control 201 in a dialog
+    // without 202 (so the result must be that control), and the application icon in
+    // control 200. An icon static sizes itself to its new icon, so the rectangles are
+    // read only after this.
+    SetFocus(GetDlgItem(hDlg, 202) ? GetDlgItem(hDlg, 202) : hText);
     HWND hFocusBefore = GetFocus();
     HICON hAppIcon = LoadIconA(NULL, MAKEINTRESOURCEA(32512));
     SendDlgItemMessageA(hDlg, 200, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(hAppIcon));
@@ -185,7 +200,7 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
 int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS]\n");
+        fprintf(stderr, "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202]\n");
         return 2;
     }
     static char szText[2048];
@@ -196,8 +211,11 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     int nIDFocus = IDOK;
     DWORD dwHold = 0;
     WORD wPoints = 8;
+    bool bWithout202 = false;
     for (int i = 3; i < argc; ++i) {
-        if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc)
+        if (strcmp(argv[i], "--without-202") == 0)
+            bWithout202 = true;
+        else if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc)
             dwHold = strtoul(argv[++i], NULL, 10);
         else if (strcmp(argv[i], "--points") == 0 && i + 1 < argc)
             wPoints = static_cast<WORD>(atoi(argv[++i]));
@@ -211,6 +229,8 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
         printf("create=failed error=%lu\n", GetLastError());
         return 1;
     }
+    if (bWithout202)
+        DestroyWindow(GetDlgItem(hDlg, 202));
     // A setup program that asks for one button hides the second one; it stays in the
     // dialog, so that the check that it does not move still means something.
     if (lButtonMode == 1)
