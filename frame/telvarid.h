@@ -21,17 +21,18 @@
 #define TELVARID_VERSION_PATCH 0
 #define TELVARID_VERSION "1.1.0"
 
-/* TVRInitTextDialog: the icon types (lIconType), the button modes (lButtonMode) and the
- * identifiers of the controls it lays out. Buttons 1 and 2 are IDOK and IDCANCEL. */
-#define TVR_ICON_INFORMATION 0
-#define TVR_ICON_EXCLAMATION 1
-#define TVR_ICON_HAND 2
-#define TVR_ICON_QUESTION 3
-#define TVR_BUTTONS_ONE 1
-#define TVR_BUTTONS_TWO 2
-#define TVR_ID_ICON 200  /* an SS_ICON static */
-#define TVR_ID_TEXT 201  /* the text static */
-#define TVR_ID_EXTRA 202 /* any small control, placed at the left of the button row */
+/* The message dialog of TVRInitTextDialog: the IDs of its controls, its icon types and
+ * its button modes. */
+#define TVR_ID_ICON 200  /* static control with SS_ICON: receives the icon, never moves */
+#define TVR_ID_TEXT 201  /* static text control: sized to the message and given it */
+#define TVR_ID_EXTRA 202 /* any small control (a check box, say): put at the row's left end */
+/* The buttons are IDOK (1) and IDCANCEL (2). */
+#define TVR_ICON_INFORMATION 0 /* IDI_INFORMATION (IDI_ASTERISK) */
+#define TVR_ICON_EXCLAMATION 1 /* IDI_EXCLAMATION (IDI_WARNING) */
+#define TVR_ICON_HAND 2        /* IDI_HAND (IDI_ERROR) */
+#define TVR_ICON_QUESTION 3    /* IDI_QUESTION */
+#define TVR_BUTTONS_ONE 1      /* button 1 (IDOK) only; control 2 is left untouched */
+#define TVR_BUTTONS_TWO 2      /* buttons 1 and 2; any value other than 1 means two */
 
 /* A resource script may include this header for the constants above; the declarations
  * below are C, which a resource compiler does not read. */
@@ -48,19 +49,6 @@ extern "C" {
  * program holds the port; 0 otherwise. */
 int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate, BOOL bSendCommand,
                                LPCSTR lpszCommand);
-
-/* The message dialog of TVRInitTextDialog: the IDs of its controls, its icon types and
- * its button modes. */
-#define TVR_ID_ICON 200  /* static control with SS_ICON: receives the icon, never moves */
-#define TVR_ID_TEXT 201  /* static text control: sized to the message and given it */
-#define TVR_ID_EXTRA 202 /* any small control (a check box, say): put at the row's left end */
-/* The buttons are IDOK (1) and IDCANCEL (2). */
-#define TVR_ICON_INFORMATION 0 /* IDI_INFORMATION (IDI_ASTERISK) */
-#define TVR_ICON_WARNING 1     /* IDI_WARNING (IDI_EXCLAMATION) */
-#define TVR_ICON_ERROR 2       /* IDI_ERROR (IDI_HAND) */
-#define TVR_ICON_QUESTION 3    /* IDI_QUESTION */
-#define TVR_BUTTONS_ONE 1      /* button 1 (IDOK) only; control 2 is left untouched */
-#define TVR_BUTTONS_TWO 2      /* buttons 1 and 2; any value other than 1 means two */
 
 /* Ordinal 2. Lays out the caller's message dialog hDlg around lpszText (a string; NULL
  * is not allowed), on the thread that owns the dialog, for example in WM_INITDIALOG

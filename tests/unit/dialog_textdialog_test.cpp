@@ -176,8 +176,8 @@ TEST_F(TextDialogTest, HeaderNamesCarryTheContractsValues)
     EXPECT_EQ(TVR_BUTTONS_ONE, 1);
     EXPECT_EQ(TVR_BUTTONS_TWO, 2);
     const std::pair<LONG, int> rgIcons[] = {{TVR_ICON_INFORMATION, 32516},
-                                            {TVR_ICON_WARNING, 32515},
-                                            {TVR_ICON_ERROR, 32513},
+                                            {TVR_ICON_EXCLAMATION, 32515},
+                                            {TVR_ICON_HAND, 32513},
                                             {TVR_ICON_QUESTION, 32514}};
     for (const auto &icon : rgIcons) {
         SetUp(); // a fresh double and reference dialog
