@@ -78,7 +78,8 @@ target_link_libraries(tvrprobe PRIVATE version)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
 tvr_windows_program(tvrsoak ${CMAKE_SOURCE_DIR}/tests/wine/soak)
 
-# The project's telephony double, placed as TAPI32.dll beside the test programs.
+# The project's telephony double, TAPI32.dll, which the Wine suites stand in the
+# prefix's system folder (the library loads TAPI32.DLL from there only).
 file(GLOB TVR_TAPI_DOUBLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/tapi32/*.cpp)
 if(TVR_TAPI_DOUBLE_SOURCES)
   add_library(tapi32double SHARED ${TVR_TAPI_DOUBLE_SOURCES} ${CMAKE_SOURCE_DIR}/tests/wine/tapi32/tapi32.def)

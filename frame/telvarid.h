@@ -46,7 +46,7 @@ extern "C" {
  * parity, one stop bit. With bSendCommand non-zero it sends lpszCommand (at most 254
  * characters; a carriage return is added) and waits up to 3000 ms for any byte.
  * Returns 1 when the port is usable (and answered, if asked), also when another
- * program holds the port; 0 otherwise. */
+ * program holds the port; 0 otherwise. A NULL lpszPortName gives 0 and opens nothing. */
 int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate, BOOL bSendCommand,
                                LPCSTR lpszCommand);
 
@@ -84,16 +84,20 @@ int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate, BOOL bSend
 HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
                                int nIDFocus);
 
-/* Ordinal 3. Asks the telephony service (TAPI32.DLL, loaded for the call) for a data
- * modem. Returns 2 when one is configured for 9600 bit/s or more, 1 when data modems
- * are listed but none is that fast, 0 when there is none or telephony can't be used.
- * lpszPortName must hold 76 bytes; it receives the port name of the modem examined. */
+/* Ordinal 3. Asks the telephony service (TAPI32.DLL, loaded for the call from the
+ * system folder only, never from the setup program's folder) for a data modem.
+ * Returns 2 when one is configured for 9600 bit/s or more, 1 when data modems are
+ * listed but none is that fast, 0 when there is none or telephony can't be used.
+ * lpszPortName must hold 76 bytes; it receives the port name of the modem examined.
+ * With lpszPortName NULL the answer is the same and no port name is asked for or
+ * written. */
 int __cdecl TVRModemAvailable(char *lpszPortName);
 
 /* Ordinal 4. Tries COM1 to COM4 in turn with "ATE0V1" and "AT" at 2400 bit/s.
  * Returns 1 and stores the port number (1 to 4) in *lpPortNumber for the first port
- * that answers; returns 0 and stores 0 when none does. A silent opened port costs
- * about 8 seconds. */
+ * that answers; returns 0 and stores 0 when none does. With lpPortNumber NULL the
+ * scan runs all the same and returns its answer, and no port number is written. A
+ * silent opened port costs about 8 seconds. */
 int __cdecl TVRScanForModem(int *lpPortNumber);
 
 typedef int(__cdecl *PFN_TVRCHECKCOMMPARAMS)(LPCSTR, DWORD, BOOL, LPCSTR);

@@ -1,7 +1,8 @@
 // The port parameter check: can the caller's port be opened and set to the caller's
 // speed with 8N1, and (if asked) does the device answer a command within 3000 ms?
 //
-//   TVRCheckCommParams   command that cannot be sent (null, too long): 0, port untouched
+//   TVRCheckCommParams   no port name, or a command that cannot be sent (null, too
+//                        long): 0, nothing opened
 //                        CreateFileA (exclusive) -- held elsewhere: 1, port untouched
 //                        SetCommTimeouts -- failed: 0 when a command is to be sent
 //                        GetCommState, SetupComm (ignored), SetCommState (speed, 8N1)
@@ -136,6 +137,10 @@ extern "C" int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate,
     // lines an open raises), and so the answer to a command that can never be sent is
     // the same 0 whether or not another program holds the port at that moment.
     if (bSendCommand && !FitsCommandLine(lpszCommand))
+        return 0;
+    // No port name names no port: 0, as for a name that names no device. It is never
+    // handed to CreateFileA, which would read through it.
+    if (lpszPortName == NULL)
         return 0;
 
     OwnedFile port(CreateFileA(lpszPortName, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,

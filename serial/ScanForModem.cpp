@@ -173,11 +173,15 @@ int ProbeCommPort(LONG lPortNumber, DWORD *lpdwError)
 
 extern "C" int __cdecl TVRScanForModem(int *lpPortNumber)
 {
-    *lpPortNumber = 0;
+    // No integer (an installer that passes 0 for it): the scan runs all the same and its
+    // answer is returned, with no port number written anywhere.
+    if (lpPortNumber != NULL)
+        *lpPortNumber = 0;
     for (LONG lPort = kFirstPort; lPort <= kLastPort; ++lPort) {
         DWORD dwError; // collected by the probe; the scan's answer does not depend on it
         if (ProbeCommPort(lPort, &dwError)) {
-            *lpPortNumber = (int)lPort;
+            if (lpPortNumber != NULL)
+                *lpPortNumber = (int)lPort;
             return 1;
         }
     }

@@ -81,7 +81,11 @@ extern "C" int __cdecl TVRModemAvailable(char *lpszPortName)
     int nResult = kSlowModem;
     for (DWORD i = 0; i < pTable->dwCount; ++i) {
         const ModemEntry *pEntry = ModemTableEntry(pTable, i);
-        QueryModemPortName(&session, pEntry, lpszPortName);
+        // No buffer (a caller that wants only the answer): the answer is the same, as
+        // it rests on the speeds alone, and the port-name query, whose only product is
+        // the name, is not made. No line is opened for it.
+        if (lpszPortName != NULL)
+            QueryModemPortName(&session, pEntry, lpszPortName);
         if (QueryModemSpeed(&session, pEntry) >= kFastEnoughBaud) {
             nResult = kFastModem;
             break;

@@ -2,7 +2,9 @@
 // modem query, its line functions are looked up into the module-wide entry points, and
 // the library registers with the service to learn how many line devices there are.
 //
-//   BindTelephony:   LoadLibraryA -> GetProcAddress x7 (+ lineShutdown, optional)
+//   BindTelephony:   TAPI32.DLL from the system folder only: LoadLibraryExA with
+//                    LOAD_LIBRARY_SEARCH_SYSTEM32, or (flag unknown) by its full path
+//                    -> GetProcAddress x7 (+ lineShutdown, optional)
 //                    -> lineInitialize("TELVARAP") -> at least one line device?
 //   UnbindTelephony: lineShutdown (when registered) -> FreeLibrary -> entry points null
 #ifndef TVR_TELEPHONY_TELEPHONYBINDING_H
@@ -33,6 +35,9 @@ extern PFN_LINEOPEN g_lpfnLineOpen;
 // Optional: a telephony library without it still binds.
 extern PFN_LINESHUTDOWN g_lpfnLineShutdown;
 
+// Loads TAPI32.DLL from the system folder and from nowhere else; null when it does not
+// load from there.
+HMODULE LoadSystemTapiLibrary(void);
 // Returns 1 when the library is loaded, the seven line functions are bound, the
 // registration succeeded and at least one line device is reported; otherwise 0 with
 // nothing loaded or bound. On 1 the caller calls UnbindTelephony exactly once.

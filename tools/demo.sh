@@ -35,20 +35,22 @@ demo_serial() {
     echo "  (the modem on COM3 received: $(tvr_emu_lines 3 | tr '\n' ' '))"
 }
 
-# Telephony: the project's TAPI32 double, staged beside tvrprobe and preferred to Wine's
-# own, lists one data modem on COM3 set up for 19200 bit/s; then Wine's own TAPI32,
-# which lists no line device at all.
+# Telephony: the project's TAPI32 double, standing in the prefix's system folder (where
+# the DLL loads TAPI32.DLL from) in place of Wine's own, lists one data modem on COM3 set
+# up for 19200 bit/s; then Wine's own TAPI32, put back, which lists no line device.
 demo_telephony() {
     demo_heading "Telephony: a data modem on COM3 at 19200 bit/s listed by a telephony double"
     local stage=$TVR_RIG_DIR/stage-demo-telephony
     rm -rf "$stage"
     mkdir -p "$stage"
-    cp "$TVR_DLL_DIR/tvrprobe.exe" "$TVR_DLL_DIR/telvarid.dll" "$TVR_DLL_DIR/tapi/TAPI32.dll" "$stage/"
+    cp "$TVR_DLL_DIR/tvrprobe.exe" "$TVR_DLL_DIR/telvarid.dll" "$stage/"
+    tvr_system_tapi "$TVR_DLL_DIR/tapi/TAPI32.dll"
     # device NEG CAPS BEARER MEDIA OPEN GETID PORT CONFIG BAUD
-    echo "device 0 0 1 16 0 0 COM3 0 19200" >"$stage/tapi-scenario.txt"
+    echo "device 0 0 1 16 0 0 COM3 0 19200" >"$TVR_SYSTEM_DIR/tapi-scenario.txt"
     echo "\$ tvrprobe modem"
-    (cd "$stage" && WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=" wine tvrprobe.exe modem 2>/dev/null |
+    (cd "$stage" && WINEDLLOVERRIDES="tapi32=n;mscoree,mshtml=" wine tvrprobe.exe modem 2>/dev/null |
         tr -d '\r' | sed 's/^/  /') || true
+    tvr_system_tapi_restore
     echo
     echo "== Telephony: Wine's own TAPI32, which lists no line device"
     demo_probe modem

@@ -6,8 +6,11 @@
 tel_stage=$TVR_RIG_DIR/stage-bench-telephony
 rm -rf "$tel_stage"
 mkdir -p "$tel_stage"
-cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/telvarid.dll" "$TVR_DLL_DIR/tapi/TAPI32.dll" "$tel_stage/"
-TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=")
+cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/telvarid.dll" "$tel_stage/"
+# The library loads TAPI32.DLL from the system folder only: the double stands there.
+tvr_system_tapi "$TVR_DLL_DIR/tapi/TAPI32.dll"
+tel_system=$TVR_SYSTEM_DIR
+TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n;mscoree,mshtml=")
 tel_calls_per_run=50
 
 # Times tel_calls_per_run calls against a double with N devices; $2 is the device line.
@@ -16,7 +19,7 @@ tel_time() {
     {
         echo "log off"
         for ((i = 0; i < n; i++)); do echo "$line"; done
-    } >"$tel_stage/tapi-scenario.txt"
+    } >"$tel_system/tapi-scenario.txt"
     tvr_wine "$tel_stage/tvrhost.exe" modem "$tel_calls_per_run"
     printf '%-40s lines=%-4s %s  ms_per_call=%s (over %s calls; the double re-reads its scenario at each lineInitialize)\n' \
         "$what" "$n" "$(tvr_value result | sed 's/^/result=/')" "$(tvr_value ms_per_call)" "$tel_calls_per_run"
@@ -36,6 +39,7 @@ rm -rf "$wine_stage"
 mkdir -p "$wine_stage"
 cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/telvarid.dll" "$wine_stage/"
 TVR_WINE_ENV=()
+tvr_system_tapi_restore
 tvr_wine "$wine_stage/tvrhost.exe" modem "$tel_calls_per_run"
 printf '%-40s %s  ms_per_call=%s\n' "Wine's TAPI32 (binding fails, no lines)" "result=$(tvr_value result)" "$(tvr_value ms_per_call)"
 

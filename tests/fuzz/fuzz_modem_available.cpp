@@ -63,6 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     if ((bSetup & 0x30) == 0x30)
         sc.missingNames.push_back(kNames[in.U8() % 8]);
     sc.bHasShutdown = (bSetup & 0x40) == 0;
+    // A loader without LOAD_LIBRARY_SEARCH_SYSTEM32: the library comes by its full path.
+    sc.bSearchFlagsKnown = (bSetup & 0x80) == 0;
     sc.lInitResult = Result(in);
     const uint8_t bInit = in.U8();
     sc.bWriteLineApp = (bInit & 1) == 0;

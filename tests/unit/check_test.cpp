@@ -315,6 +315,62 @@ TEST_F(CheckTest, PartialWriteIsFollowedByExactlyTheBytesNotYetSent)
     EXPECT_EQ(port.sent, (std::vector<std::string>{"ATD", "T", "123\r"}));
 }
 
+// A driver that reports more bytes written than it was asked to write. The count is
+// trusted only up to what was asked: the line counts as sent that far, the write
+// position never leaves the line (every write offers a tail of it, never bytes beyond
+// its end or before its start), and the poll follows as usual.
+struct OverReportCase {
+    const char *szName;
+    const char *szCommand;
+    std::vector<WriteStep> steps;
+    std::vector<DWORD> commErrors;   // what ClearCommError reports after a failed write
+    std::vector<std::string> writes; // what each WriteFile was offered
+};
+
+void PrintTo(const OverReportCase &c, std::ostream *os) { *os << c.szName; }
+
+class OverReportTest : public CheckTest, public ::testing::WithParamInterface<OverReportCase> {};
+
+TEST_P(OverReportTest, CountsNoMoreThanWasAskedAndStaysInTheLine)
+{
+    const OverReportCase &c = GetParam();
+    Port &port = AddPort("COM1");
+    port.writeSteps = c.steps;
+    port.commErrors = c.commErrors;
+    ArriveAt(port, 100, "!");
+    EXPECT_EQ(Check("COM1", 2400, TRUE, c.szCommand), 1);
+    EXPECT_EQ(port.writes, c.writes);
+    const std::string strLine = std::string(c.szCommand) + "\r";
+    for (const std::string &strOffered : port.writes) {
+        ASSERT_LE(strOffered.size(), strLine.size());
+        EXPECT_EQ(strLine.substr(strLine.size() - strOffered.size()), strOffered) << "not a tail of the line";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, OverReportTest,
+    ::testing::Values(
+        // The whole 4-byte line sent, 5 reported: one more than asked.
+        OverReportCase{"OneMoreThanTheLine", "ATZ", {Misreport(AcceptAll(), 5)}, {}, {"ATZ\r"}},
+        OverReportCase{"FarMoreThanTheLine", "ATZ", {Misreport(AcceptAll(), 200)}, {}, {"ATZ\r"}},
+        // Past the 16-bit count of bytes still to send, and the largest count there is.
+        OverReportCase{"BeyondSixteenBits", "ATZ", {Misreport(AcceptAll(), 0x10003)}, {}, {"ATZ\r"}},
+        OverReportCase{"AllBitsSet", "ATZ", {Misreport(AcceptAll(), 0xFFFFFFFF)}, {}, {"ATZ\r"}},
+        // One byte sent, 200 reported: the driver's word is taken as far as the line
+        // goes, so nothing more is offered.
+        OverReportCase{"PartSentMoreReported", "ATZ", {Misreport(AcceptSome(1), 200)}, {}, {"ATZ\r"}},
+        // After a partial write of 3 of "ATDT123\r", the next write asks for the 5 left
+        // and is told 6.
+        OverReportCase{"AfterAPartialWrite",
+                       "ATDT123",
+                       {AcceptSome(3), Misreport(AcceptSome(2), 6)},
+                       {},
+                       {"ATDT123\r", "T123\r"}},
+        // A full transmit queue whose failed write reports more than was asked.
+        OverReportCase{
+            "FullQueueReportsMore", "ATH0", {Misreport(FailWrite(ERROR_IO_DEVICE, 1), 300)}, {CE_TXFULL}, {"ATH0\r"}}),
+    [](const ::testing::TestParamInfo<OverReportCase> &info) { return std::string(info.param.szName); });
+
 struct FullQueueCase {
     const char *szName;
     DWORD dwErrors;          // what ClearCommError reports after the failed write

@@ -193,6 +193,23 @@ TEST_F(ScanTest, EchoOffCommandReachesAModemWhoseWritesCompleteEarly)
     }
 }
 
+// A driver that reports more bytes written than it was asked to write, or fewer: the scan
+// sends each command line with one WriteFile and reads no count, so every write offers
+// exactly its whole line from its start, and the modem is still found.
+TEST_F(ScanTest, WriteCountsReportedBeyondTheLineChangeNothing)
+{
+    for (DWORD cbReported : {4u, 8u, 200u, 0x10003u, 0xFFFFFFFFu, 0u}) {
+        fake::Reset();
+        Port &port = AddPort("COM2");
+        AddModem(port);
+        port.writeDefault = Misreport(AcceptAll(), cbReported);
+        int nPort = 0;
+        EXPECT_EQ(TVRScanForModem(&nPort), 1) << cbReported;
+        EXPECT_EQ(nPort, 2) << cbReported;
+        EXPECT_EQ(port.writes, (std::vector<std::string>{"ATE0V1\r", "AT\r"})) << cbReported;
+    }
+}
+
 TEST_F(ScanTest, ReplyReadReturnsOnlyWhatCameWithoutALongGap)
 {
     struct {

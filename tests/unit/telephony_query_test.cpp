@@ -130,7 +130,7 @@ TEST_F(TelephonyTest, BothPortNamesAreWrittenInTurn)
     PortBuffer buf;
     EXPECT_EQ(TVRModemAvailable(buf.sz), 2);
     EXPECT_EQ(fake::CallNames(),
-              (std::vector<std::string>{"LoadLibraryA",     "GetProcAddress",   "GetProcAddress",
+              (std::vector<std::string>{"LoadLibraryExA",   "GetProcAddress",   "GetProcAddress",
                                         "GetProcAddress",   "GetProcAddress",   "GetProcAddress",
                                         "GetProcAddress",   "GetProcAddress",   "GetProcAddress",
                                         "lineInitialize",   "lineNegotiateAPIVersion",

@@ -228,6 +228,12 @@ WriteStep FailWrite(DWORD dwError, DWORD cbWritten, DWORD dwAfterMs)
     return WriteStep{WriteStep::kFail, cbWritten, dwError, dwAfterMs};
 }
 WriteStep SendNothing() { return WriteStep{WriteStep::kSendNothing, 0, 0, 0}; }
+WriteStep Misreport(WriteStep step, DWORD cbReported)
+{
+    step.bMisreport = true;
+    step.cbReported = cbReported;
+    return step;
+}
 
 DCB DistinctiveDcb()
 {
@@ -724,7 +730,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         fake::Advance(WriteTimeout(port, nNumberOfBytesToWrite));
         break;
     }
-    *lpNumberOfBytesWritten = cbSent;
+    *lpNumberOfBytesWritten = step.bMisreport ? step.cbReported : cbSent;
     std::string strSent = strOffered.substr(0, cbSent);
     port.sent.push_back(strSent);
     if (!strSent.empty()) {

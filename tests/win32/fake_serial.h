@@ -43,12 +43,19 @@ struct WriteStep {
     DWORD cbCount;
     DWORD dwError;
     DWORD dwMs;
+    // A driver that misreports: the call does what its kind says, but the count it
+    // reports is cbReported, not the bytes it sent (see Misreport).
+    bool bMisreport = false;
+    DWORD cbReported = 0;
 };
 
 WriteStep AcceptAll();
 WriteStep AcceptSome(DWORD cbCount);
 WriteStep FailWrite(DWORD dwError, DWORD cbWritten = 0, DWORD dwAfterMs = 0);
 WriteStep SendNothing();
+// The same step, reporting cbReported bytes written (more than were asked, say) while
+// sending only what the step sends.
+WriteStep Misreport(WriteStep step, DWORD cbReported);
 
 // "After the host has written szTrigger, szReply starts to arrive dwDelay ms later,
 // one byte every dwGap ms." The trigger is matched against the end of everything

@@ -27,6 +27,7 @@ struct State {
     Scenario scenario;
     HMODULE hLibrary = nullptr;
     int nLoads = 0;
+    int nPlantedLoads = 0;
     int nFrees = 0;
     int nBadFrees = 0;
     int nBadCloses = 0;
@@ -288,6 +289,7 @@ Device DataModem(const std::string &strPort, DWORD dwBaud)
 }
 
 int LoadCount() { return S().nLoads; }
+int PlantedLoadCount() { return S().nPlantedLoads; }
 int FreeCount() { return S().nFrees; }
 int BadFreeCount() { return S().nBadFrees; }
 int BadCloseCount() { return S().nBadCloses; }
@@ -302,17 +304,66 @@ const std::vector<std::vector<BYTE>> &ConfigOnEntry() { return S().configOnEntry
 
 using namespace fake;
 
-HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
+// Any of the LOAD_LIBRARY_SEARCH_ flags (0x100 to 0x1000), which restrict the search.
+static const DWORD kSearchFlags = 0x00001F00;
+static const DWORD kSearchSystem32 = 0x00000800;
+
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
 {
-    RecordCall("LoadLibraryA(" + tapi::Str(lpLibFileName) + ")");
+    RecordCall("LoadLibraryExA(" + tapi::Str(lpLibFileName) + ", " + Ptr(hFile) + ", " + Hex(dwFlags) + ")");
     tapi::State &s = tapi::S();
-    if (!lpLibFileName || strcasecmp(lpLibFileName, "TAPI32.DLL") != 0 || !s.scenario.bLibraryPresent) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
+    const tapi::Scenario &sc = s.scenario;
+    if (TakeFailure("LoadLibraryExA"))
+        return nullptr;
+    if (!lpLibFileName || hFile || ((dwFlags & kSearchFlags) && !sc.bSearchFlagsKnown)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    s.hLibrary = reinterpret_cast<HMODULE>(NewHandle("library TAPI32.DLL"));
+    const std::string &strDir = sc.strSystemDir;
+    const bool bSeparator = !strDir.empty() && strDir.back() == '\\';
+    const std::string strSystemPath = strDir + (bSeparator ? "" : "\\") + "TAPI32.DLL";
+    bool bFound = false;
+    bool bPlanted = false;
+    if (strcasecmp(lpLibFileName, strSystemPath.c_str()) == 0) {
+        bFound = sc.bLibraryPresent;
+    } else if (strcasecmp(lpLibFileName, "TAPI32.DLL") == 0) {
+        if (dwFlags & kSearchFlags) {
+            // Only the system folder among the folders asked for holds one.
+            bFound = (dwFlags & kSearchSystem32) && sc.bLibraryPresent;
+        } else if (sc.bPlantedBesideProgram) {
+            // The default order: the program's own folder comes first.
+            bFound = bPlanted = true;
+        } else {
+            bFound = sc.bLibraryPresent;
+        }
+    }
+    if (!bFound) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    s.hLibrary = reinterpret_cast<HMODULE>(
+        NewHandle(bPlanted ? "library TAPI32.DLL beside the program" : "library TAPI32.DLL in the system folder"));
     ++s.nLoads;
+    if (bPlanted)
+        ++s.nPlantedLoads;
     return s.hLibrary;
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
+{
+    RecordCall(std::string("GetSystemDirectoryA(") + (lpBuffer ? "buffer" : "NULL") + ", " + tapi::Dec(uSize) + ")");
+    if (TakeFailure("GetSystemDirectoryA"))
+        return 0;
+    const std::string &strDir = tapi::S().scenario.strSystemDir;
+    const UINT cchNeeded = static_cast<UINT>(strDir.size() + 1);
+    if (!lpBuffer || uSize < cchNeeded) {
+        // What a too-small buffer holds is not the folder: no zero anywhere in it.
+        if (lpBuffer)
+            memset(lpBuffer, 'X', uSize);
+        return cchNeeded;
+    }
+    memcpy(lpBuffer, strDir.c_str(), cchNeeded);
+    return cchNeeded - 1;
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)

@@ -1,5 +1,5 @@
-// The telephony part of the Win32 test double: LoadLibraryA, GetProcAddress and
-// FreeLibrary, and the line functions of a scriptable telephony service. A test fills
+// The telephony part of the Win32 test double: LoadLibraryExA, GetSystemDirectoryA,
+// GetProcAddress and FreeLibrary, and the line functions of a scriptable telephony service. A test fills
 // fake::tapi::Script() with the library's presence, the names it lacks, the answer of
 // lineInitialize and the line devices; every call is logged in the core call log with
 // its arguments (heap blocks appear with their size), libraries and lines are handles
@@ -57,7 +57,17 @@ struct Device {
 };
 
 struct Scenario {
+    // The loader. TAPI32.DLL stands in the system folder when bLibraryPresent; a second
+    // copy stands beside the program when bPlantedBesideProgram, and a load by bare
+    // name without a search flag finds that one first, as the platform's default
+    // search order does. bSearchFlagsKnown false is a loader that predates the
+    // LOAD_LIBRARY_SEARCH_ flags: it refuses any of them with ERROR_INVALID_PARAMETER.
+    // GetSystemDirectoryA answers strSystemDir (and, for a buffer too small, the size it
+    // needs, zero included, as documented).
     bool bLibraryPresent = true;
+    bool bPlantedBesideProgram = false;
+    bool bSearchFlagsKnown = true;
+    std::string strSystemDir = "C:\\WINDOWS\\system32";
     std::vector<std::string> missingNames; // GetProcAddress answers null for these
     bool bHasShutdown = true;              // whether lineShutdown is exported
     LONG lInitResult = 0;
@@ -74,7 +84,8 @@ Scenario &Script();
 // A device that is a data modem on strPort configured at dwBaud.
 Device DataModem(const std::string &strPort, DWORD dwBaud);
 
-int LoadCount();     // successful LoadLibraryA calls
+int LoadCount();     // successful LoadLibraryExA calls, of either copy
+int PlantedLoadCount(); // of those, the loads of the copy beside the program
 int FreeCount();     // FreeLibrary calls given the loaded handle
 int BadFreeCount();  // FreeLibrary calls given anything else
 int BadCloseCount(); // lineClose calls given a line that is not open

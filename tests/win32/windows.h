@@ -81,6 +81,7 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define ERROR_GEN_FAILURE 31
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_SEM_TIMEOUT 121
+#define ERROR_MOD_NOT_FOUND 126
 #define ERROR_IO_DEVICE 1117
 
 // Files
@@ -90,6 +91,11 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+
+// Loading libraries
+#define MAX_PATH 260
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800u
 
 // Serial communications
 #define NOPARITY 0
@@ -213,7 +219,9 @@ BOOL WINAPI SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
 BOOL WINAPI SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
 BOOL WINAPI PurgeComm(HANDLE hFile, DWORD dwFlags);
 BOOL WINAPI ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
-HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+// LoadLibraryA is deliberately absent: the library loads nothing by a bare name.
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 

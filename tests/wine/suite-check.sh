@@ -43,6 +43,17 @@ tvr_expect_value result 0
 tvr_host check COM3 9600 0
 tvr_expect_value result 0
 
+tvr_case "no port name (a null pointer): result 0, nothing opened, no crash"
+tvr_emu 1 crlf
+tvr_host check "(null)" 9600 1 AT
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_value result 0
+tvr_host check "(null)" 9600 0
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_value result 0
+tvr_emu_stop
+tvr_expect_eq "COM1 opens" 0 "$(tvr_emu_count 1 open)"
+
 tvr_case "flag zero with a null command: result 1, settings applied, no byte sent"
 tvr_emu 4 crlf
 tvr_host check COM4 19200 0

@@ -53,7 +53,9 @@ tvr_expect_eq "x86-unicode installer" "pei-i386" "$(dist_format "$dist_root/exam
 tvr_expect_eq "amd64-unicode installer" "pei-x86-64" \
     "$(dist_format "$dist_root/examples/nsis/modem-check-amd64-unicode.exe")"
 
-# The installer finds TAPI32.DLL only in the system folder: the double stands there.
+# The DLL loads TAPI32.DLL from the system folder only: the double stands there for the
+# installers, the C example, the MSVC-linked program and tvrprobe alike (the end of the
+# suite puts Wine's own back).
 tvr_system_tapi "$dist_tapi"
 dist_system=$TVR_SYSTEM_DIR
 TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=")
@@ -77,7 +79,6 @@ rm -f "$dist_nsis_answers"
 tvr_wine "$dist_installer" /S
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_eq "answers" "scan=0 port=0 check=- modem=0 name="$'\n'"$dist_none_words" "$(dist_text "$dist_nsis_answers")"
-tvr_system_tapi_restore
 
 # ---- C ---------------------------------------------------------------------------------
 
@@ -92,9 +93,9 @@ tvr_expect_eq "compiler output" "" "$(cat "$TVR_LOG_DIR/c-build.out")"
 tvr_expect_eq "imports from telvarid.dll" "TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem" \
     "$("$dist_cross-objdump" -p "$dist_c/modemsetup.exe" 2>/dev/null |
         sed -n '/DLL Name: telvarid.dll/,/^$/p' | awk 'NF == 3 && $3 ~ /^TVR/ { print $3 }' | sort | xargs)"
-# As a setup program ships it: the DLL of its kind beside it; the telephony double and
-# its scenario there too, preferred to Wine's own TAPI32 by the override.
-cp "$dist_root/$dist_arch/telvarid.dll" "$dist_tapi" "$dist_c/"
+# As a setup program ships it: the DLL of its kind beside it; the telephony double in
+# the system folder, preferred to Wine's own TAPI32 by the override.
+cp "$dist_root/$dist_arch/telvarid.dll" "$dist_c/"
 TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=")
 
 # Runs the C example in /auto mode in the background; once it has written its answers
@@ -121,7 +122,7 @@ dist_run_c() {
 
 tvr_case "the C example finds the modem on COM3, shows the answers in words, and leaves the focus on Continue; its searching dialog had the focus on its one button and button 2 hidden"
 tvr_emu 3 crlf
-printf '%s\n' "$dist_data_modem" "$dist_voice_line" >"$dist_c/tapi-scenario.txt"
+printf '%s\n' "$dist_data_modem" "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 # Without a window manager Wine leaves the caption unpainted; it draws it itself here.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1 || true
 dist_shot=$(dirname "$TVR_DLL_DIR")/dist-modemsetup-$TVR_ARCH.png
@@ -136,7 +137,7 @@ tvr_expect test -s "$dist_shot"
 # The dialog manager would put the focus on the first tab stop, Continue: that it is on
 # Cancel shows that the focus stayed where TVRInitTextDialog put it.
 tvr_case "the C example with no ports and no data modem says so and leaves the focus on Cancel"
-printf '%s\n' "$dist_voice_line" >"$dist_c/tapi-scenario.txt"
+printf '%s\n' "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 dist_run_c ""
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_eq "answers" "scan=0 port=0 check=- modem=0 name="$'\nfocus=2 search_focus=1 search_button2=hidden\n'"$dist_none_words" \
@@ -163,8 +164,8 @@ if command -v clang >/dev/null && command -v lld-link >/dev/null; then
         lld-link /nologo /entry:start /subsystem:console /nodefaultlib "$dist_msvc_dir/msvc_link.obj" \
             "$dist_root/$dist_arch/telvarid.lib" "/out:$dist_msvc_dir/msvc_link.exe" >>"$TVR_LOG_DIR/msvc.out" 2>&1 ||
         tvr_fail "the MSVC-mode program did not build (see $TVR_LOG_DIR/msvc.out)"
-    cp "$dist_root/$dist_arch/telvarid.dll" "$dist_tapi" "$dist_msvc_dir/"
-    printf '%s\n' "$dist_data_modem" >"$dist_msvc_dir/tapi-scenario.txt"
+    cp "$dist_root/$dist_arch/telvarid.dll" "$dist_msvc_dir/"
+    printf '%s\n' "$dist_data_modem" >"$dist_system/tapi-scenario.txt"
     tvr_emu 3 crlf
     tvr_wine "$dist_msvc_dir/msvc_link.exe"
     # 100 x the scan's 1 + 10 x port 3 + the telephony query's 2.
@@ -177,12 +178,12 @@ fi
 
 dist_report=$dist_stage/report
 mkdir -p "$dist_report"
-cp "$dist_root/$dist_arch/tvrprobe.exe" "$dist_root/$dist_arch/telvarid.dll" "$dist_tapi" "$dist_report/"
+cp "$dist_root/$dist_arch/tvrprobe.exe" "$dist_root/$dist_arch/telvarid.dll" "$dist_report/"
 
 tvr_case "tvrprobe report: a modem on COM3, a silent device on COM1, a data modem and a voice line"
 tvr_emu 1 silent
 tvr_emu 3 crlf
-printf '%s\n' "$dist_data_modem" "$dist_voice_line" >"$dist_report/tapi-scenario.txt"
+printf '%s\n' "$dist_data_modem" "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 tvr_wine "$dist_report/tvrprobe.exe" report
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line "telvarid report: tvrprobe $dist_version ($dist_bits), telvarid.dll $dist_version.0"
@@ -213,7 +214,7 @@ tvr_emu 4 error
 # another program holds gives on Windows (Wine does not enforce exclusive opens).
 mkdir -p "$TVR_LOG_DIR/held"
 tvr_port 3 "$TVR_LOG_DIR/held"
-printf '%s\n' "$dist_voice_line" >"$dist_report/tapi-scenario.txt"
+printf '%s\n' "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 tvr_wine "$dist_report/tvrprobe.exe" report
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line '  COM1  answering: "OK" (a bare "OK", which the scan counts as silence)'
@@ -226,7 +227,7 @@ tvr_expect_line "  TVRModemAvailable   0: telephony can't be used here, or it li
 tvr_expect_line "Result: a modem was found, on COM4 by the scan; the telephony service lists none."
 
 tvr_case "tvrprobe report with nothing to find exits with 1 and says so"
-printf '%s\n' "$dist_voice_line" >"$dist_report/tapi-scenario.txt"
+printf '%s\n' "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 tvr_wine "$dist_report/tvrprobe.exe" report
 tvr_expect_eq "exit code" 1 "$RC"
 tvr_expect_line "  TVRScanForModem     0: no modem answered on COM1 to COM4"

@@ -38,6 +38,21 @@ tvr_expect_value result 0
 tvr_expect_value port 0
 echo "      scan with no ports: $(tvr_value ms) ms"
 
+tvr_case "no integer (a null pointer): the scan still runs, finds COM3 and returns 1, and no crash"
+tvr_emu 3 crlf
+tvr_host scan-null
+tvr_emu_stop
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_value result 1
+tvr_expect_line "unload=ok"
+expect_dialogue 3
+expect_closed 3
+# And with no port at all: 0, the same answer as with an integer.
+tvr_port_none 3
+tvr_host scan-null
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_value result 0
+
 tvr_case "COM1 and COM2 missing, a modem on COM3: port 3, and COM4 is never opened"
 tvr_emu 3 crlf
 tvr_emu 4 crlf

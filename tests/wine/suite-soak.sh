@@ -11,10 +11,14 @@ soak_timeout=$((soak_divide == 1 ? 3600 : 900))
 soak_stage=$TVR_RIG_DIR/stage-soak
 rm -rf "$soak_stage"
 mkdir -p "$soak_stage"
-cp "$TVR_DLL_DIR/tvrsoak.exe" "$TVR_DLL_DIR/telvarid.dll" "$TVR_DLL_DIR/tapi/TAPI32.dll" "$soak_stage/"
+cp "$TVR_DLL_DIR/tvrsoak.exe" "$TVR_DLL_DIR/telvarid.dll" "$soak_stage/"
+# The library loads TAPI32.DLL from the system folder only: the double stands there, and
+# Wine's own file beside it as tapi32.dll.wine, for the soak to swap in for its block.
+tvr_system_tapi "$TVR_DLL_DIR/tapi/TAPI32.dll"
+cp "$WINEPREFIX/.tvr-wine-tapi32.dll" "$TVR_SYSTEM_DIR/tapi32.dll.wine"
 # One slow data modem: every call builds the table, opens the line and reads the port
 # name and the configuration, and answers 1. No call log: it would grow without end.
-printf '%s\n' "log off" "device 0 0 1 16 0 0 COM2 0 2400" >"$soak_stage/tapi-scenario.txt"
+printf '%s\n' "log off" "device 0 0 1 16 0 0 COM2 0 2400" >"$TVR_SYSTEM_DIR/tapi-scenario.txt"
 
 tvr_case "every block keeps handles, GDI and USER objects and private bytes flat (counts / $soak_divide)"
 # The soak asks for the modem on COM3 only for its last block; until then no port is linked.
@@ -38,3 +42,4 @@ OUT=$(cat "$TVR_LOG_DIR/soak.out")
 printf '%s\n' "$OUT" | sed 's/^/      /'
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line "soak=flat"
+rm -f "$TVR_SYSTEM_DIR/tapi32.dll.wine" "$TVR_SYSTEM_DIR/tapi32.dll.aside"

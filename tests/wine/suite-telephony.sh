@@ -1,25 +1,31 @@
 # TVRModemAvailable under Wine, against the project's telephony double (TAPI32.dll,
-# staged beside the test host and preferred to Wine's own by a DLL override), whose line
-# devices each case writes into tapi-scenario.txt and whose call log, tapi-calls.log,
-# shows what the library asked. One case runs against Wine's own TAPI32 instead.
+# standing in the prefix's system folder in place of Wine's own, and preferred to
+# Wine's builtin by a DLL override), whose line devices each case writes into
+# tapi-scenario.txt and whose call log, tapi-calls.log, shows what the library asked.
+# The library loads TAPI32.DLL from the system folder only: one case plants a second
+# copy of the double beside the test host, which must never be loaded. One case runs
+# against Wine's own TAPI32 instead.
 #
 # Device lines: device NEG CAPS BEARER MEDIA OPEN GETID PORT CONFIG BAUD
 
 tel_stage=$TVR_RIG_DIR/stage-telephony
 rm -rf "$tel_stage"
 mkdir -p "$tel_stage"
-cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/tvrprobe.exe" "$TVR_DLL_DIR/telvarid.dll" \
-    "$TVR_DLL_DIR/tapi/TAPI32.dll" "$tel_stage/"
-TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n,b;mscoree,mshtml=")
+cp "$TVR_DLL_DIR/tvrhost.exe" "$TVR_DLL_DIR/tvrprobe.exe" "$TVR_DLL_DIR/telvarid.dll" "$tel_stage/"
+tvr_system_tapi "$TVR_DLL_DIR/tapi/TAPI32.dll"
+tel_system=$TVR_SYSTEM_DIR
+# Native only: a case passes against the double or not at all, never against Wine's
+# builtin by a silent fallback.
+TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n;mscoree,mshtml=")
 
 # Writes the scenario (one argument per line) and starts a fresh call log.
 tel_scenario() {
-    printf '%s\n' "$@" >"$tel_stage/tapi-scenario.txt"
-    rm -f "$tel_stage/tapi-calls.log"
+    printf '%s\n' "$@" >"$tel_system/tapi-scenario.txt"
+    rm -f "$tel_system/tapi-calls.log"
 }
 tel_modem() { tvr_wine "$tel_stage/tvrhost.exe" modem "$@"; }
 # How many lines of the double's call log match the regular expression.
-tel_calls() { grep -c -E "$1" "$tel_stage/tapi-calls.log" 2>/dev/null || true; }
+tel_calls() { grep -c -E "$1" "$tel_system/tapi-calls.log" 2>/dev/null || true; }
 
 # A data modem: voice bearer (1), data-modem media (16), every call succeeding.
 modem() { echo "device 0 0 1 16 0 0 $1 0 $2"; }
@@ -65,7 +71,7 @@ tel_modem
 tvr_expect_line "result=2 name=COM3 tail=intact"
 # The double is built like the library, so the handle it wrote shows the width that the
 # library must skip; string_size is the handle, "COM3" and its zero.
-echo "double: $(grep -m1 '^lineGetID wrote' "$tel_stage/tapi-calls.log")"
+echo "double: $(grep -m1 '^lineGetID wrote' "$tel_system/tapi-calls.log")"
 tvr_expect_eq "handle width the double wrote" 1 \
     "$(tel_calls "^lineGetID wrote handle_size=$tel_hs string_size=$((tel_hs + 5)) port=COM3\$")"
 
@@ -167,7 +173,52 @@ tel_scenario "$voice_line"
 tvr_wine "$tel_stage/tvrprobe.exe" modem
 tvr_expect_line "The telephony service can't be used here, or it lists no data modem."
 
+tvr_case "a TAPI32.DLL planted beside the host is never loaded; the system folder's is"
+# The plant is a copy of the double with a scenario of its own (a fast modem on COM9):
+# loaded, it would answer name=COM9, write its call log beside itself and record its
+# load there. Each copy records its loads only where tapi-loaded.log already stands.
+cp "$TVR_DLL_DIR/tapi/TAPI32.dll" "$tel_stage/TAPI32.dll"
+echo "device 0 0 1 16 0 0 COM9 0 115200" >"$tel_stage/tapi-scenario.txt"
+: >"$tel_stage/tapi-loaded.log"
+: >"$tel_system/tapi-loaded.log"
+tel_scenario "$(modem COM3 9600)"
+# The loader's trace names the file that each load of tapi32 took (" Loaded", not the
+# "Unloaded" of its release).
+TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n;mscoree,mshtml=" WINEDEBUG=+loaddll)
+tel_modem
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "result=2 name=COM3 tail=intact"
+tvr_expect_eq "loads of the planted copy" 0 "$(grep -c . "$tel_stage/tapi-loaded.log")"
+tvr_expect_eq "planted copy's call log" "absent" "$([[ -e $tel_stage/tapi-calls.log ]] && echo present || echo absent)"
+tvr_expect_eq "loads of the system folder's copy" 1 "$(grep -c -i 'system32.tapi32\.dll' "$tel_system/tapi-loaded.log")"
+tvr_expect_eq "registrations with the system folder's copy" 1 "$(tel_calls '^lineInitialize app=TELVARAP ')"
+tvr_expect_eq "loader trace: tapi32 from the system folder" 1 \
+    "$(grep -c -i -E 'loaddll.* Loaded .*system32[\/]+tapi32\.dll.*: native' "$TVR_LOG_DIR/last.err")"
+tvr_expect_eq "loader trace: tapi32 from anywhere else" 0 \
+    "$(grep -i -E 'loaddll.* Loaded .*tapi32\.dll' "$TVR_LOG_DIR/last.err" | grep -c -i -v 'system32' || true)"
+# The same with the telephony double gone from the system folder: Wine's builtin is not
+# allowed (native only), the plant still is not loaded, and the answer is 0.
+tel_saved=$TVR_RIG_DIR/tapi32-double-aside.dll
+mv "$tel_system/tapi32.dll" "$tel_saved"
+tel_modem
+mv "$tel_saved" "$tel_system/tapi32.dll"
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "result=0 name=(untouched)"
+tvr_expect_eq "loads of the planted copy, no system copy" 0 "$(grep -c . "$tel_stage/tapi-loaded.log")"
+rm -f "$tel_stage/TAPI32.dll" "$tel_stage/tapi-scenario.txt" "$tel_stage/tapi-loaded.log" "$tel_system/tapi-loaded.log"
+TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n;mscoree,mshtml=")
+
+tvr_case "TVRModemAvailable with no buffer: the same answer, no port name asked for"
+tel_scenario "$(modem COM1 2400)" "$(modem COM2 9600)"
+tvr_wine "$tel_stage/tvrhost.exe" modem-null
+tvr_expect_eq "exit code" 0 "$RC"
+tvr_expect_line "result=2"
+tvr_expect_eq "lines opened" 0 "$(tel_calls '^lineOpen ')"
+tvr_expect_eq "configs asked" 2 "$(tel_calls '^lineGetDevConfig ')"
+tel_expect_tidy 1
+
 tvr_case "Wine's own TAPI32 (success without a device count): 0 and no crash"
+tvr_system_tapi_restore
 wine_stage=$TVR_RIG_DIR/stage-telephony-wine
 rm -rf "$wine_stage"
 mkdir -p "$wine_stage"

@@ -2,7 +2,8 @@
 // and how long they took, for the suites in tests/wine.
 //
 //   scan [COUNT]                  result=R port=N ms=T, one line per scan
-//   check PORT BAUD FLAG [CMD]    result=R ms=T
+//   scan-null                     result=R ms=T: one scan given no integer
+//   check PORT BAUD FLAG [CMD]    result=R ms=T; PORT "(null)" passes no port name
 //
 // scan runs the scan COUNT times in a row (1 when left out) in one process, as a setup
 // program that scans again would; before each scan it pre-fills the port integer with a
@@ -40,6 +41,19 @@ static int RunScan(const TelvaridApi *pApi, int argc, char **argv)
     return 0;
 }
 
+static int RunScanNull(const TelvaridApi *pApi, int argc, char **)
+{
+    if (argc != 0) {
+        fprintf(stderr, "usage: tvrhost scan-null\n");
+        return 2;
+    }
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    int nResult = pApi->pfnScanForModem(nullptr);
+    printf("result=%d ms=%.1f\n", nResult, HostElapsedMs(&start));
+    return 0;
+}
+
 static int RunCheck(const TelvaridApi *pApi, int argc, char **argv)
 {
     if (argc < 3 || argc > 4) {
@@ -61,7 +75,8 @@ static int RunCheck(const TelvaridApi *pApi, int argc, char **argv)
     BOOL bSend = atoi(argv[2]);
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    int nResult = pApi->pfnCheckCommParams(argv[0], dwBaud, bSend, pszCommand);
+    const char *pszPort = strcmp(argv[0], "(null)") == 0 ? nullptr : argv[0];
+    int nResult = pApi->pfnCheckCommParams(pszPort, dwBaud, bSend, pszCommand);
     double ms = HostElapsedMs(&start);
     printf("result=%d ms=%.1f\n", nResult, ms);
     return 0;
@@ -69,3 +84,4 @@ static int RunCheck(const TelvaridApi *pApi, int argc, char **argv)
 
 TVR_HOST_VERB(scan, "scan", RunScan);
 TVR_HOST_VERB(check, "check", RunCheck);
+TVR_HOST_VERB(scannull, "scan-null", RunScanNull);

@@ -3,6 +3,8 @@
 //   result=R name=<port name, or (untouched) when no byte changed> tail=<intact|changed>
 // where tail says whether the bytes after the name's zero kept the sentinel; with a
 // COUNT above 1 also "calls=N ms_per_call=X".
+//
+// "modem-null": calls TVRModemAvailable(NULL) once and prints result=R.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -48,4 +50,11 @@ static int RunModem(const TelvaridApi *pApi, int argc, char **argv)
     return 0;
 }
 
+static int RunModemNull(const TelvaridApi *pApi, int, char **)
+{
+    printf("result=%d\n", pApi->pfnModemAvailable(nullptr));
+    return 0;
+}
+
 TVR_HOST_VERB(modem, "modem", RunModem);
+TVR_HOST_VERB(modemnull, "modem-null", RunModemNull);

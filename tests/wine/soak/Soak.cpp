@@ -10,13 +10,15 @@
 // The blocks, in order (counts divided by N; CI runs a tenth):
 //   scan, no ports             10000  TVRScanForModem: 0 and port 0
 //   check, missing port        10000  TVRCheckCommParams("COM1"): 0
-//   modem, telephony double    10000  TVRModemAvailable: 1 (the double beside the program)
+//   modem, telephony double    10000  TVRModemAvailable: 1 (the double in the system
+//                                     folder, where the library loads TAPI32.DLL from)
 //   dialogs                     1000  created, laid out by TVRInitTextDialog, destroyed
 //   one dialog laid out again   1000  the same dialog laid out anew each time: what a
 //                                     call leaves behind outlives it here, where the
 //                                     dialog's destruction would otherwise clean it up
 //   load and free               1000  LoadLibrary, one call of each export, FreeLibrary
-//   modem, Wine's TAPI32        1000  TVRModemAvailable: 0 (the double moved away)
+//   modem, Wine's TAPI32        1000  TVRModemAvailable: 0 (the double moved aside and
+//                                     tapi32.dll.wine, Wine's own file, put in its place)
 //   scan, answering modem        100  TVRScanForModem: 1 and port 3
 // Before the last block it writes soak-wants-modem beside itself and waits for
 // soak-modem-ready: the suite then starts the modem emulator on COM3.
@@ -207,6 +209,17 @@ struct Soak {
 static void BesideProgram(const Soak *pSoak, const char *pszFile, char *pszPath)
 {
     snprintf(pszPath, MAX_PATH, "%s\\%s", pSoak->szDir, pszFile);
+}
+
+// Path of a file in the system folder; false if the folder's path does not fit.
+static bool InSystemFolder(const char *pszFile, char *pszPath)
+{
+    char szFolder[MAX_PATH];
+    UINT cch = GetSystemDirectoryA(szFolder, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH)
+        return false;
+    int n = snprintf(pszPath, MAX_PATH, "%s\\%s", szFolder, pszFile);
+    return n > 0 && n < MAX_PATH;
 }
 
 static void PumpMessages(void)
@@ -427,15 +440,25 @@ int main(int argc, char **argv)
         return 3;
     }
 
-    // Wine's own TAPI32: the double is moved aside, so the DLL override falls back to it.
-    char szDouble[MAX_PATH], szAside[MAX_PATH];
-    BesideProgram(&soak, "TAPI32.dll", szDouble);
-    BesideProgram(&soak, "TAPI32.dll.aside", szAside);
+    // Wine's own TAPI32: the double in the system folder is moved aside and Wine's own
+    // file, which the suite left beside it as tapi32.dll.wine, takes its place.
+    char szDouble[MAX_PATH], szAside[MAX_PATH], szWine[MAX_PATH];
+    if (!InSystemFolder("tapi32.dll", szDouble) || !InSystemFolder("tapi32.dll.aside", szAside) ||
+        !InSystemFolder("tapi32.dll.wine", szWine)) {
+        printf("the system folder's path is too long\n");
+        return 1;
+    }
     if (!MoveFileA(szDouble, szAside)) {
         printf("the telephony double could not be moved aside (error %lu)\n", GetLastError());
         return 1;
     }
+    if (!MoveFileA(szWine, szDouble)) {
+        printf("Wine's own tapi32.dll could not be put in place (error %lu)\n", GetLastError());
+        MoveFileA(szAside, szDouble);
+        return 1;
+    }
     RunBlock(&soak, "modem, Wine's TAPI32", 1000 / lDivide, StepModemWine);
+    MoveFileA(szDouble, szWine);
     MoveFileA(szAside, szDouble);
 
     if (!WaitForModem(&soak)) {

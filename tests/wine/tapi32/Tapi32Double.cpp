@@ -1,6 +1,9 @@
 // A TAPI32.dll for the Wine suites: a telephony service whose line devices come from a
 // scenario file beside the DLL, tapi-scenario.txt, read at each lineInitialize, and
-// which appends every call it receives to tapi-calls.log beside it. Built for x86 and
+// which appends every call it receives to tapi-calls.log beside it. When a file
+// tapi-loaded.log stands beside it, it appends "loaded PATH" there each time a process
+// loads it, so a suite can tell which of two copies was loaded (it creates that file
+// only beside the copies it watches). Built for x86 and
 // for x86-64 like the library: the port handle that leads the "comm/datamodem"
 // identifier is a HANDLE of this build (4 or 8 bytes), and the log says which width it
 // wrote.
@@ -298,12 +301,32 @@ LONG WINAPI lineGetDevConfig(DWORD dwDeviceID, void *lpDeviceConfig, LPCSTR lpsz
     return d->lConfig;
 }
 
+// Appends "loaded PATH" to tapi-loaded.log beside this DLL, if that file exists.
+static void RecordLoad(void)
+{
+    char szSelf[MAX_PATH], szPath[MAX_PATH], szLine[MAX_PATH + 16];
+    DWORD cch = GetModuleFileNameA(g_hInstance, szSelf, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH)
+        return;
+    BesideDll("tapi-loaded.log", szPath, MAX_PATH);
+    HANDLE h = CreateFileA(szPath, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    int n = snprintf(szLine, sizeof szLine, "loaded %s\n", szSelf);
+    DWORD cbWritten;
+    if (n > 0)
+        WriteFile(h, szLine, (DWORD)n, &cbWritten, NULL);
+    CloseHandle(h);
+}
+
 BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 {
-    if (dwReason == DLL_PROCESS_ATTACH)
+    if (dwReason == DLL_PROCESS_ATTACH) {
         g_hInstance = hInstance;
-    else if (dwReason == DLL_PROCESS_DETACH)
+        RecordLoad();
+    } else if (dwReason == DLL_PROCESS_DETACH) {
         free(g_pDevices);
+    }
     return TRUE;
 }
 
