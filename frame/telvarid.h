@@ -43,15 +43,18 @@ extern "C" {
 #endif
 
 /* Ordinal 1. Opens lpszPortName (for example "COM2") at dwBaudRate, 8 data bits, no
- * parity, one stop bit. With bSendCommand non-zero it sends lpszCommand (at most 254
- * characters; a carriage return is added) and waits up to 3000 ms for any byte.
- * Returns 1 when the port is usable (and answered, if asked), also when another
- * program holds the port; 0 otherwise. A NULL lpszPortName gives 0 and opens nothing. */
+ * parity, one stop bit. With bSendCommand non-zero it sends lpszCommand (a carriage
+ * return is added) and waits up to 3000 ms for any byte. Returns 1 when the port is
+ * usable (and answered, if asked); 0 otherwise. Two answers that surprise:
+ *  - 1 when another program holds the port: it exists and is in use;
+ *  - 0 at once, without touching the port, when bSendCommand is non-zero and
+ *    lpszCommand is NULL or longer than 254 characters.
+ * A NULL lpszPortName gives 0 and opens nothing. */
 int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate, BOOL bSendCommand,
                                LPCSTR lpszCommand);
 
-/* Ordinal 2. Lays out the caller's message dialog hDlg around lpszText (a string; NULL
- * is not allowed), on the thread that owns the dialog, for example in WM_INITDIALOG
+/* Ordinal 2. Lays out the caller's message dialog hDlg around lpszText (NULL is laid
+ * out as an empty text), on the thread that owns the dialog, for example in WM_INITDIALOG
  * (then return FALSE from it, or the system moves the focus again):
  *  - puts icon lIconType (TVR_ICON_...) into control 200; any other value, negative ones
  *    included, leaves control 200 as it is;
@@ -89,7 +92,8 @@ HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG 
  * Returns 2 when one is configured for 9600 bit/s or more, 1 when data modems are
  * listed but none is that fast, 0 when there is none or telephony can't be used.
  * lpszPortName must hold 76 bytes; it receives the port name of the modem examined.
- * With lpszPortName NULL the answer is the same and no port name is asked for or
+ * When no name can be written (result 0, and 1 when no name could be read) the buffer
+ * is left exactly as it was: clear it before the call. With lpszPortName NULL the answer is the same and no port name is asked for or
  * written. */
 int __cdecl TVRModemAvailable(char *lpszPortName);
 
