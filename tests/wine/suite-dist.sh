@@ -167,12 +167,16 @@ fi
 
 dist_report=$dist_stage/report
 mkdir -p "$dist_report"
-cp "$dist_root/$dist_arch/tvrprobe.exe" "$dist_root/$dist_arch/telvarid.dll" "$dist_tapi" "$dist_report/"
+# tvrprobe loads TAPI32.DLL from the system folder only: the double stands there, and the
+# scenarios are written beside it.
+tvr_system_tapi "$dist_tapi"
+dist_system=$TVR_SYSTEM_DIR
+cp "$dist_root/$dist_arch/tvrprobe.exe" "$dist_root/$dist_arch/telvarid.dll" "$dist_report/"
 
 tvr_case "tvrprobe report: a modem on COM3, a silent device on COM1, a data modem and a voice line"
 tvr_emu 1 silent
 tvr_emu 3 crlf
-printf '%s\n' "$dist_data_modem" "$dist_voice_line" >"$dist_report/tapi-scenario.txt"
+printf '%s\n' "$dist_data_modem" "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 tvr_wine "$dist_report/tvrprobe.exe" report
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line "telvarid report: tvrprobe $dist_version ($dist_bits), telvarid.dll $dist_version.0"
@@ -203,7 +207,7 @@ tvr_emu 4 error
 # another program holds gives on Windows (Wine does not enforce exclusive opens).
 mkdir -p "$TVR_LOG_DIR/held"
 tvr_port 3 "$TVR_LOG_DIR/held"
-printf '%s\n' "$dist_voice_line" >"$dist_report/tapi-scenario.txt"
+printf '%s\n' "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 tvr_wine "$dist_report/tvrprobe.exe" report
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line '  COM1  answering: "OK" (a bare "OK", which the scan counts as silence)'
@@ -216,7 +220,7 @@ tvr_expect_line "  TVRModemAvailable   0: telephony can't be used here, or it li
 tvr_expect_line "Result: a modem was found, on COM4 by the scan; the telephony service lists none."
 
 tvr_case "tvrprobe report with nothing to find exits with 1 and says so"
-printf '%s\n' "$dist_voice_line" >"$dist_report/tapi-scenario.txt"
+printf '%s\n' "$dist_voice_line" >"$dist_system/tapi-scenario.txt"
 tvr_wine "$dist_report/tvrprobe.exe" report
 tvr_expect_eq "exit code" 1 "$RC"
 tvr_expect_line "  TVRScanForModem     0: no modem answered on COM1 to COM4"
