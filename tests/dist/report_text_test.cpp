@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -94,23 +96,21 @@ TEST(ReportScanView, JudgesRepliesAsTheScanDoes)
             << "reply of " << c.strBytes.size() << " bytes";
 }
 
-// A telephony block: dwTotalSize and dwUsedSize as given, the rest zero unless put.
-struct Block {
-    std::vector<uint8_t> bytes;
-    Block(uint32_t cbTotal, uint32_t cbUsed) : bytes(cbTotal, 0)
-    {
-        Put(0, cbTotal);
-        Put(8, cbUsed);
-    }
+// A block allocated as the report allocates it: a heap block of exactly cbAllocated
+// bytes, so that a read past it is an AddressSanitizer error.
+struct HeapBlock {
+    uint8_t *pb;
+    uint32_t cb;
+    explicit HeapBlock(uint32_t cbAllocated) : pb(static_cast<uint8_t *>(calloc(1, cbAllocated))), cb(cbAllocated) {}
+    ~HeapBlock() { free(pb); }
+    HeapBlock(const HeapBlock &) = delete;
+    HeapBlock &operator=(const HeapBlock &) = delete;
     void Put(size_t dwOffset, uint32_t dwValue)
     {
         for (int i = 0; i < 4; ++i)
-            bytes[dwOffset + i] = static_cast<uint8_t>(dwValue >> (8 * i));
+            pb[dwOffset + i] = static_cast<uint8_t>(dwValue >> (8 * i));
     }
-    void PutText(size_t dwOffset, const std::string &str)
-    {
-        std::copy(str.begin(), str.end(), bytes.begin() + static_cast<long>(dwOffset));
-    }
+    void PutText(size_t dwOffset, const std::string &str) { memcpy(pb + dwOffset, str.data(), str.size()); }
 };
 
 TEST(ReportLineCaps, ReadsNameModesAndTheDataModemFilter)
@@ -122,14 +122,17 @@ TEST(ReportLineCaps, ReadsNameModesAndTheDataModemFilter)
         {0x1, 0x10, true}, {0x3, 0x1F, true}, {0x1, 0x0, false}, {0x0, 0x10, false}, {0x2, 0x10, false},
     };
     for (const auto &c : rgCases) {
-        Block caps(512, 256);
-        caps.Put(32, 15);  // dwLineNameSize
-        caps.Put(36, 240); // dwLineNameOffset
+        HeapBlock caps(1024);
+        caps.Put(0, 1024);  // dwTotalSize
+        caps.Put(4, 255);   // dwNeededSize
+        caps.Put(8, 255);   // dwUsedSize
+        caps.Put(32, 15);   // dwLineNameSize
+        caps.Put(36, 240);  // dwLineNameOffset
         caps.Put(52, c.dwBearer);
         caps.Put(60, c.dwMedia);
         caps.PutText(240, std::string("Double Modem 7\0", 15));
         LineCapsView view;
-        ASSERT_TRUE(ReadLineCaps(caps.bytes.data(), caps.bytes.size(), &view));
+        ASSERT_TRUE(ReadLineCaps(caps.pb, caps.cb, &view));
         EXPECT_STREQ("Double Modem 7", view.szName);
         EXPECT_EQ(c.dwBearer, view.dwBearerModes);
         EXPECT_EQ(c.dwMedia, view.dwMediaModes);
@@ -137,113 +140,161 @@ TEST(ReportLineCaps, ReadsNameModesAndTheDataModemFilter)
     }
 }
 
-TEST(ReportLineCaps, ANameOutsideTheUsedPartIsNotRead)
+// The service rewrote dwTotalSize to 65536 in the 1024-byte block the report allocated and
+// pointed every offset at 5000, past the block: each reader stays inside the 1024 bytes
+// (AddressSanitizer would stop the test otherwise) and finds nothing there.
+TEST(ReportHostileBlock, ReadsWithinTheAllocatedSizeWhateverDwTotalSizeSays)
 {
-    Block caps(512, 250);
-    caps.Put(32, 15);
-    caps.Put(36, 240);
-    caps.PutText(240, "Double Modem 7");
+    HeapBlock block(1024);
+    block.Put(0, 65536);  // dwTotalSize
+    block.Put(4, 1024);   // dwNeededSize: no larger than the block, so no second ask
+    block.Put(8, 65536);  // dwUsedSize
+    block.Put(16, 200);   // VARSTRING dwStringSize
+    block.Put(20, 5000);  // VARSTRING dwStringOffset
+    block.Put(32, 200);   // LINEDEVCAPS dwLineNameSize
+    block.Put(36, 5000);  // LINEDEVCAPS dwLineNameOffset
+    memset(block.pb + 40, 'X', 1024 - 40);
+
+    char szPort[76];
+    memset(szPort, '#', sizeof szPort);
+    EXPECT_FALSE(ReadModemPortName(block.pb, block.cb, 8, szPort));
+    EXPECT_STREQ("", szPort);
+    EXPECT_FALSE(ReadModemPortName(block.pb, block.cb, 4, szPort));
+
     LineCapsView view;
-    ASSERT_TRUE(ReadLineCaps(caps.bytes.data(), caps.bytes.size(), &view));
+    ASSERT_TRUE(ReadLineCaps(block.pb, block.cb, &view));
     EXPECT_STREQ("", view.szName);
-    // Too short for the media modes at offset 60: refused.
-    Block shortCaps(512, 60);
-    EXPECT_FALSE(ReadLineCaps(shortCaps.bytes.data(), shortCaps.bytes.size(), &view));
+
+    // The configuration's speed lies at a fixed place (48) of the block: the 'X' bytes.
+    EXPECT_EQ(0x58585858u, ReadConfiguredSpeed(block.pb, block.cb));
+
+    EXPECT_EQ(0u, ReportRegrowSize(block.pb, block.cb, 65536));
+}
+
+TEST(ReportRegrow, AsksAgainOnlyForABelievableLargerSize)
+{
+    const struct {
+        uint32_t dwTotal, dwNeeded, cbExpected;
+    } rgCases[] = {
+        {1024, 2000, 2000},   // more room needed: asked again with it
+        {1024, 1024, 0},      // it fit
+        {1024, 300, 0},       // it fit
+        {1024, 65536, 65536}, // the largest believed
+        {1024, 65537, 0},     // more than that: not believed
+        {4096, 2000, 2000},   // a rewritten dwTotalSize does not hide the need
+    };
+    for (const auto &c : rgCases) {
+        HeapBlock block(1024);
+        block.Put(0, c.dwTotal);
+        block.Put(4, c.dwNeeded);
+        EXPECT_EQ(c.cbExpected, ReportRegrowSize(block.pb, block.cb, 65536))
+            << "total " << c.dwTotal << " needed " << c.dwNeeded;
+    }
 }
 
 TEST(ReportDataModemId, TheNameFollowsAHandleOfTheCallersWidth)
 {
-    for (size_t cbHandle : {4u, 8u}) {
-        Block id(256, 24 + static_cast<uint32_t>(cbHandle) + 5);
-        id.Put(16, static_cast<uint32_t>(cbHandle) + 5); // dwStringSize
-        id.Put(20, 24);                                  // dwStringOffset
-        id.Put(24, 0x1234);                              // the handle's low half
+    for (uint32_t cbHandle : {4u, 8u}) {
+        HeapBlock id(1024);
+        id.Put(0, 1024);
+        id.Put(8, 24 + cbHandle + 5);  // dwUsedSize
+        id.Put(16, cbHandle + 5);      // dwStringSize
+        id.Put(20, 24);                // dwStringOffset
+        id.Put(24, 0x1234);            // the handle's low half
         id.PutText(24 + cbHandle, std::string("COM3\0", 5));
-        uint64_t qwHandle = 99;
         char szPort[76];
-        ASSERT_TRUE(ReadDataModemId(id.bytes.data(), id.bytes.size(), cbHandle, &qwHandle, szPort, sizeof szPort));
+        ASSERT_TRUE(ReadModemPortName(id.pb, id.cb, cbHandle, szPort)) << "handle of " << cbHandle << " bytes";
         EXPECT_STREQ("COM3", szPort) << "handle of " << cbHandle << " bytes";
-        EXPECT_EQ(0x1234u, qwHandle);
     }
 }
 
-TEST(ReportDataModemId, AnEightByteHandleIsReadWhole)
+TEST(ReportDataModemId, AnEmptyNameOrNoStringIsNoPort)
 {
-    Block id(256, 24 + 8 + 5);
-    id.Put(16, 8 + 5);
-    id.Put(20, 24);
-    id.Put(24, 0x89ABCDEF);
-    id.Put(28, 0x01234567);
-    id.PutText(32, "COM4");
-    uint64_t qwHandle = 0;
     char szPort[76];
-    ASSERT_TRUE(ReadDataModemId(id.bytes.data(), id.bytes.size(), 8, &qwHandle, szPort, sizeof szPort));
-    EXPECT_EQ(0x0123456789ABCDEFull, qwHandle);
-    EXPECT_STREQ("COM4", szPort);
-}
-
-TEST(ReportDataModemId, RefusesStringsThatCannotHoldTheHandleOrLeaveTheBlock)
-{
-    uint64_t qwHandle = 0;
-    char szPort[76];
-    Block tooShort(256, 24 + 6);
-    tooShort.Put(16, 6); // 6 bytes: enough for a 4-byte handle, not for an 8-byte one
-    tooShort.Put(20, 24);
-    tooShort.PutText(28, "C");
-    EXPECT_FALSE(ReadDataModemId(tooShort.bytes.data(), tooShort.bytes.size(), 8, &qwHandle, szPort, sizeof szPort));
+    HeapBlock empty(1024);
+    empty.Put(8, 24 + 4 + 1);
+    empty.Put(16, 4 + 1);
+    empty.Put(20, 24);
+    EXPECT_FALSE(ReadModemPortName(empty.pb, empty.cb, 4, szPort));
     EXPECT_STREQ("", szPort);
-    EXPECT_TRUE(ReadDataModemId(tooShort.bytes.data(), tooShort.bytes.size(), 4, &qwHandle, szPort, sizeof szPort));
-    EXPECT_STREQ("C", szPort);
-
-    Block outside(256, 40);
-    outside.Put(16, 30);
-    outside.Put(20, 24); // 24 + 30 > the 40 bytes used
-    EXPECT_FALSE(ReadDataModemId(outside.bytes.data(), outside.bytes.size(), 4, &qwHandle, szPort, sizeof szPort));
-}
-
-TEST(ReportDataModemId, ANameWithoutItsZeroStopsAtTheEndOfTheString)
-{
-    Block id(256, 24 + 4 + 4);
-    id.Put(16, 4 + 4);
-    id.Put(20, 24);
-    id.PutText(28, "COM9XYZ"); // only "COM9" lies inside the string
-    uint64_t qwHandle = 0;
-    char szPort[76];
-    ASSERT_TRUE(ReadDataModemId(id.bytes.data(), id.bytes.size(), 4, &qwHandle, szPort, sizeof szPort));
-    EXPECT_STREQ("COM9", szPort);
+    HeapBlock handleOnly(1024);
+    handleOnly.Put(8, 24 + 8);
+    handleOnly.Put(16, 8); // only the handle: no name
+    handleOnly.Put(20, 24);
+    handleOnly.PutText(32, "COM5");
+    EXPECT_FALSE(ReadModemPortName(handleOnly.pb, handleOnly.cb, 8, szPort));
 }
 
 // The Unimodem configuration as Windows lays it out: VARSTRING (24 bytes), then the
 // 12-byte header, the COMMCONFIG's 8 bytes before its DCB, the DCB's DCBlength, BaudRate.
-TEST(ReportDevConfig, ReadsTheDcbSpeedWhereverTheStringStarts)
+TEST(ReportDevConfig, ReadsTheDcbSpeedAtItsPlace)
 {
-    for (uint32_t dwStringOffset : {24u, 40u}) {
-        Block config(256, dwStringOffset + 112);
-        config.Put(16, 112);
-        config.Put(20, dwStringOffset);
-        config.Put(dwStringOffset + 24, 19200);
-        uint32_t dwSpeed = 0;
-        ASSERT_TRUE(ReadConfiguredSpeed(config.bytes.data(), config.bytes.size(), &dwSpeed));
-        EXPECT_EQ(19200u, dwSpeed) << "string at " << dwStringOffset;
+    HeapBlock config(1024);
+    config.Put(0, 1024);
+    config.Put(8, 136);  // dwUsedSize
+    config.Put(16, 112); // dwStringSize
+    config.Put(20, 24);  // dwStringOffset
+    config.Put(48, 19200);
+    EXPECT_EQ(19200u, ReadConfiguredSpeed(config.pb, config.cb));
+    config.Put(8, 51); // used only up to the speed's last byte but one: not returned
+    EXPECT_EQ(0u, ReadConfiguredSpeed(config.pb, config.cb));
+}
+
+// ---- The head and the ports beyond the scan -----------------------------------------------
+
+std::vector<uint8_t> PeHeader(uint32_t dwPeOffset, uint16_t wMachine)
+{
+    std::vector<uint8_t> bytes(dwPeOffset + 24, 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    for (int i = 0; i < 4; ++i)
+        bytes[0x3C + i] = static_cast<uint8_t>(dwPeOffset >> (8 * i));
+    memcpy(bytes.data() + dwPeOffset, "PE\0\0", 4);
+    bytes[dwPeOffset + 4] = static_cast<uint8_t>(wMachine);
+    bytes[dwPeOffset + 5] = static_cast<uint8_t>(wMachine >> 8);
+    return bytes;
+}
+
+TEST(ReportPeMachine, ReadsTheMachineOfBothBuildsAndRefusesOtherBytes)
+{
+    std::vector<uint8_t> x86 = PeHeader(0x80, 0x014C);
+    std::vector<uint8_t> x64 = PeHeader(0x100, 0x8664);
+    EXPECT_EQ(0x014C, ReadPeMachine(x86.data(), x86.size()));
+    EXPECT_EQ(0x8664, ReadPeMachine(x64.data(), x64.size()));
+    EXPECT_STREQ("x86 (32-bit)", MachineText(0x014C));
+    EXPECT_STREQ("x64 (64-bit)", MachineText(0x8664));
+    std::vector<uint8_t> notMz = x86;
+    notMz[0] = 'X';
+    EXPECT_EQ(0, ReadPeMachine(notMz.data(), notMz.size()));
+    std::vector<uint8_t> notPe = x86;
+    notPe[0x81] = 'X';
+    EXPECT_EQ(0, ReadPeMachine(notPe.data(), notPe.size()));
+    // e_lfanew pointing past the bytes read: nothing is read there.
+    std::vector<uint8_t> cut(x64.begin(), x64.begin() + 0x102);
+    EXPECT_EQ(0, ReadPeMachine(cut.data(), cut.size()));
+    EXPECT_EQ(0, ReadPeMachine(x86.data(), 0x20));
+}
+
+TEST(ReportComPorts, NumbersAndOpenNames)
+{
+    const struct {
+        const char *pszName;
+        int nPort;
+    } rgNumbers[] = {
+        {"COM1", 1}, {"COM7", 7}, {"COM10", 10}, {"COM255", 255}, {"COM256", 0}, {"COM0", 0},
+        {"COM01", 0}, {"COM", 0}, {"COM3a", 0}, {"LPT1", 0}, {"com3", 0},
+    };
+    for (const auto &c : rgNumbers)
+        EXPECT_EQ(c.nPort, ComPortNumber(c.pszName)) << c.pszName;
+    const struct {
+        int nPort;
+        const char *pszOpen;
+    } rgOpen[] = {{1, "COM1"}, {9, "COM9"}, {10, "\\\\.\\COM10"}, {255, "\\\\.\\COM255"}};
+    for (const auto &c : rgOpen) {
+        char szOpen[16];
+        ComOpenName(c.nPort, szOpen, sizeof szOpen);
+        EXPECT_STREQ(c.pszOpen, szOpen) << c.nPort;
     }
-}
-
-TEST(ReportDevConfig, RefusesAConfigurationTooShortForTheSpeed)
-{
-    Block config(256, 24 + 27);
-    config.Put(16, 27); // one byte short of the speed's end at 28
-    config.Put(20, 24);
-    uint32_t dwSpeed = 7;
-    EXPECT_FALSE(ReadConfiguredSpeed(config.bytes.data(), config.bytes.size(), &dwSpeed));
-    EXPECT_EQ(0u, dwSpeed);
-}
-
-TEST(ReportBlocks, UsedSizeIsBoundedByTheBlock)
-{
-    Block liar(64, 4096);
-    EXPECT_EQ(64u, TapiUsedSize(liar.bytes.data(), liar.bytes.size()));
-    Block honest(64, 30);
-    EXPECT_EQ(30u, TapiUsedSize(honest.bytes.data(), honest.bytes.size()));
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "telephony/TapiLayout.h"
+
 // Win32 error codes that a serial port's open can end with (winerror.h values).
 static const uint32_t kReportErrorFileNotFound = 2;      // ERROR_FILE_NOT_FOUND: no such device
 static const uint32_t kReportErrorPathNotFound = 3;      // ERROR_PATH_NOT_FOUND: no such device
@@ -101,132 +103,107 @@ inline ScanView JudgeReplyAsScan(const unsigned char *pb, size_t cb)
     return kScanSeesAnswer;
 }
 
-// Little-endian 32-bit value at dwOffset of a block of cb bytes; false when it lies
-// (even partly) outside.
-inline bool ReadBlockDword(const uint8_t *pBlock, size_t cb, size_t dwOffset, uint32_t *pdwValue)
-{
-    if (dwOffset > cb || cb - dwOffset < 4)
-        return false;
-    *pdwValue = (uint32_t)pBlock[dwOffset] | (uint32_t)pBlock[dwOffset + 1] << 8 |
-                (uint32_t)pBlock[dwOffset + 2] << 16 | (uint32_t)pBlock[dwOffset + 3] << 24;
-    return true;
-}
+// ---- The telephony blocks ----------------------------------------------------------------
+// The report reads what the service wrote with the library's own readers
+// (telephony/TapiLayout), so that one reader is fuzzed and trusted. Every read is bounded
+// by cbAllocated, the size the report allocated, never by dwTotalSize: that field lies
+// inside the block, and a service may have rewritten it.
 
-// Copies the text of a variable-size field, dwSize bytes at dwOffset of a block whose
-// first cbUsed bytes the service filled, into pszOut (cchOut bytes, zero-terminated): up
-// to its first zero byte, the end of the field, or the room in pszOut, whichever comes
-// first. False, with pszOut empty, when the field is empty or reaches past cbUsed.
-inline bool ReadBlockText(const uint8_t *pBlock, size_t cbUsed, uint32_t dwOffset, uint32_t dwSize, char *pszOut,
-                          size_t cchOut)
-{
-    if (cchOut == 0)
-        return false;
-    pszOut[0] = 0;
-    if (dwSize == 0 || dwOffset > cbUsed || cbUsed - dwOffset < dwSize)
-        return false;
-    size_t cch = 0;
-    while (cch < dwSize && cch + 1 < cchOut && pBlock[dwOffset + cch] != 0) {
-        pszOut[cch] = (char)pBlock[dwOffset + cch];
-        ++cch;
-    }
-    pszOut[cch] = 0;
-    return true;
-}
-
-// The telephony blocks all start as a VARSTRING or a LINEDEVCAPS does: dwTotalSize,
-// dwNeededSize, dwUsedSize. How much of the block the service filled: dwUsedSize, never
-// more than the block really holds.
-static const size_t kTapiUsedSizeOffset = 8;
-
-inline size_t TapiUsedSize(const uint8_t *pBlock, size_t cbBlock)
-{
-    uint32_t dwUsed = 0;
-    if (!ReadBlockDword(pBlock, cbBlock, kTapiUsedSizeOffset, &dwUsed))
-        return 0;
-    return dwUsed < cbBlock ? dwUsed : cbBlock;
-}
-
-// LINEDEVCAPS: the line's name (dwLineNameSize, dwLineNameOffset), its bearer and media
-// modes. The offsets are those of the fixed part, which every API version keeps.
-static const size_t kDevCapsLineNameSizeOffset = 32;
-static const size_t kDevCapsLineNameOffsetOffset = 36;
-static const size_t kDevCapsBearerModesOffset = 52;
-static const size_t kDevCapsMediaModesOffset = 60;
 static const uint32_t kBearerModeVoice = 0x00000001;    // LINEBEARERMODE_VOICE
 static const uint32_t kMediaModeDataModem = 0x00000010; // LINEMEDIAMODE_DATAMODEM
 
+// The size to ask again with: dwNeededSize, when it is more than the block allocated and
+// no more than cbLargest (a service that asks for more is not believed); else 0.
+inline DWORD ReportRegrowSize(const BYTE *pBlock, DWORD cbAllocated, DWORD cbLargest)
+{
+    const DWORD dwNeeded = ReadBlockDword(pBlock, cbAllocated, DEVCAPS_NEEDEDSIZE);
+    return dwNeeded > cbAllocated && dwNeeded <= cbLargest ? dwNeeded : 0;
+}
+
 struct LineCapsView {
-    char szName[256];   // empty when the service gave no name
+    char szName[LINENAME_FIELDSIZE]; // empty when the service gave no name
     uint32_t dwBearerModes;
     uint32_t dwMediaModes;
-    bool bDataModem;    // the voice bearer mode and the data-modem media mode, as the DLL asks
+    bool bDataModem; // the voice bearer mode and the data-modem media mode, as the DLL asks
 };
 
-// False when the block is too short for the fixed fields read here.
-inline bool ReadLineCaps(const uint8_t *pBlock, size_t cbBlock, LineCapsView *pView)
+// The line's name, bearer and media modes from a LINEDEVCAPS block of cbAllocated bytes.
+// False when the block is too short for the media modes.
+inline bool ReadLineCaps(const BYTE *pCaps, DWORD cbAllocated, LineCapsView *pView)
 {
     memset(pView, 0, sizeof *pView);
-    const size_t cbUsed = TapiUsedSize(pBlock, cbBlock);
-    uint32_t dwNameSize = 0, dwNameOffset = 0;
-    if (!ReadBlockDword(pBlock, cbUsed, kDevCapsBearerModesOffset, &pView->dwBearerModes) ||
-        !ReadBlockDword(pBlock, cbUsed, kDevCapsMediaModesOffset, &pView->dwMediaModes) ||
-        !ReadBlockDword(pBlock, cbUsed, kDevCapsLineNameSizeOffset, &dwNameSize) ||
-        !ReadBlockDword(pBlock, cbUsed, kDevCapsLineNameOffsetOffset, &dwNameOffset))
+    if (cbAllocated < DEVCAPS_MEDIAMODES + 4)
         return false;
-    ReadBlockText(pBlock, cbUsed, dwNameOffset, dwNameSize, pView->szName, sizeof pView->szName);
+    CopyLineName(pCaps, cbAllocated, pView->szName);
+    pView->dwBearerModes = ReadBlockDword(pCaps, cbAllocated, DEVCAPS_BEARERMODES);
+    pView->dwMediaModes = ReadBlockDword(pCaps, cbAllocated, DEVCAPS_MEDIAMODES);
     pView->bDataModem = (pView->dwBearerModes & kBearerModeVoice) && (pView->dwMediaModes & kMediaModeDataModem);
     return true;
 }
 
-// VARSTRING: where its string lies.
-static const size_t kVarStringSizeOffset = 16;
-static const size_t kVarStringOffsetOffset = 20;
-
-// The "comm/datamodem" identifier from lineGetID: a port handle as wide as the caller's
-// HANDLE (cbHandle: 4 in a 32-bit process, 8 in a 64-bit one), then the port's name.
-// Copies the name into pszOut; stores the handle's value in *pqwHandle so that the
-// caller can close it. False when the string is too short to hold the handle.
-inline bool ReadDataModemId(const uint8_t *pBlock, size_t cbBlock, size_t cbHandle, uint64_t *pqwHandle,
-                            char *pszOut, size_t cchOut)
+// The port name of a "comm/datamodem" identifier block of cbAllocated bytes, after a
+// handle of cbHandle bytes (sizeof(HANDLE) of the build), into a PORTNAME_BUFFERSIZE
+// buffer; empty when the block holds no name. The handle itself is never read: it is not
+// the report's to close (with the line selected it is NULL anyway).
+inline bool ReadModemPortName(const BYTE *pId, DWORD cbAllocated, DWORD cbHandle, char *pszPort)
 {
-    if (cchOut > 0)
-        pszOut[0] = 0;
-    *pqwHandle = 0;
-    const size_t cbUsed = TapiUsedSize(pBlock, cbBlock);
-    uint32_t dwSize = 0, dwOffset = 0;
-    if (!ReadBlockDword(pBlock, cbUsed, kVarStringSizeOffset, &dwSize) ||
-        !ReadBlockDword(pBlock, cbUsed, kVarStringOffsetOffset, &dwOffset))
-        return false;
-    if (dwSize < cbHandle || dwOffset > cbUsed || cbUsed - dwOffset < dwSize)
-        return false;
-    for (size_t i = 0; i < cbHandle && i < 8; ++i)
-        *pqwHandle |= (uint64_t)pBlock[dwOffset + i] << (8 * i);
-    if (dwSize > cbHandle)
-        ReadBlockText(pBlock, cbUsed, (uint32_t)(dwOffset + cbHandle), (uint32_t)(dwSize - cbHandle), pszOut, cchOut);
-    return true;
+    pszPort[0] = 0;
+    return CopyPortName(pId, cbAllocated, cbHandle, pszPort) && pszPort[0];
 }
 
-// The Unimodem device configuration from lineGetDevConfig("comm/datamodem"): a 12-byte
-// header (dwSize, dwVersion, fwOptions, wWaitBong), then a COMMCONFIG whose DCB starts
-// after dwSize, wVersion and wReserved (8 bytes); the DCB's BaudRate follows its
-// DCBlength (4 bytes).
-static const size_t kDevCfgHeaderSize = 12;
-static const size_t kCommConfigDcbOffset = 8;
-static const size_t kDcbBaudRateOffset = 4;
-static const size_t kDevCfgBaudRateOffset = kDevCfgHeaderSize + kCommConfigDcbOffset + kDcbBaudRateOffset;
+// ---- The DLL's architecture ---------------------------------------------------------------
 
-// The configured speed in bit/s; false when the configuration is too short to hold it.
-inline bool ReadConfiguredSpeed(const uint8_t *pBlock, size_t cbBlock, uint32_t *pdwSpeed)
+static const uint16_t kMachineI386 = 0x014C;  // IMAGE_FILE_MACHINE_I386
+static const uint16_t kMachineAmd64 = 0x8664; // IMAGE_FILE_MACHINE_AMD64
+
+// The machine type of a PE file from its first cb bytes: the DOS header's e_lfanew (at
+// 0x3C) points at "PE\0\0", followed by the COFF header's Machine. 0 when the bytes are
+// not a PE header.
+inline uint16_t ReadPeMachine(const uint8_t *pb, size_t cb)
 {
-    *pdwSpeed = 0;
-    const size_t cbUsed = TapiUsedSize(pBlock, cbBlock);
-    uint32_t dwSize = 0, dwOffset = 0;
-    if (!ReadBlockDword(pBlock, cbUsed, kVarStringSizeOffset, &dwSize) ||
-        !ReadBlockDword(pBlock, cbUsed, kVarStringOffsetOffset, &dwOffset))
-        return false;
-    if (dwSize < kDevCfgBaudRateOffset + 4 || dwOffset > cbUsed || cbUsed - dwOffset < dwSize)
-        return false;
-    return ReadBlockDword(pBlock, cbUsed, dwOffset + kDevCfgBaudRateOffset, pdwSpeed);
+    if (cb < 0x40 || pb[0] != 'M' || pb[1] != 'Z')
+        return 0;
+    const uint32_t dwPe =
+        (uint32_t)pb[0x3C] | (uint32_t)pb[0x3D] << 8 | (uint32_t)pb[0x3E] << 16 | (uint32_t)pb[0x3F] << 24;
+    if (dwPe > cb || cb - dwPe < 6 || memcmp(pb + dwPe, "PE\0\0", 4) != 0)
+        return 0;
+    return (uint16_t)(pb[dwPe + 4] | pb[dwPe + 5] << 8);
+}
+
+// "x86 (32-bit)", "x64 (64-bit)", or "unknown" for a machine type.
+inline const char *MachineText(uint16_t wMachine)
+{
+    if (wMachine == kMachineI386)
+        return "x86 (32-bit)";
+    if (wMachine == kMachineAmd64)
+        return "x64 (64-bit)";
+    return "of an unknown architecture";
+}
+
+// ---- Serial ports beyond the scan's --------------------------------------------------------
+
+// The number n of a port named "COMn" (n from 1 to 255, no leading zero, case as Windows
+// writes it), else 0.
+inline int ComPortNumber(const char *pszName)
+{
+    if (strncmp(pszName, "COM", 3) != 0 || pszName[3] < '1' || pszName[3] > '9')
+        return 0;
+    int n = 0;
+    for (const char *p = pszName + 3; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return 0;
+        n = n * 10 + (*p - '0');
+        if (n > 255)
+            return 0;
+    }
+    return n;
+}
+
+// The name CreateFileA opens port n by: "COMn" up to COM9; from COM10 up only the device
+// namespace form "\\.\COMn" opens it.
+inline void ComOpenName(int nPort, char *pszOut, size_t cchOut)
+{
+    snprintf(pszOut, cchOut, nPort >= 10 ? "\\\\.\\COM%d" : "COM%d", nPort);
 }
 
 #endif // TVR_TOOLS_REPORT_TEXT_H

@@ -14,6 +14,7 @@ struct TelvaridApi {
     PFN_TVRINITTEXTDIALOG pfnInitTextDialog;    // ordinal 2
     PFN_TVRMODEMAVAILABLE pfnModemAvailable;    // ordinal 3
     PFN_TVRSCANFORMODEM pfnScanForModem;        // ordinal 4
+    DWORD dwLoadError; // why LoadTelvarid failed: LoadLibraryA's error, or ERROR_PROC_NOT_FOUND
 };
 
 // Resolves one export by name or, with bByOrdinal, by its ordinal.
@@ -28,8 +29,10 @@ inline bool LoadTelvarid(TelvaridApi *pApi, bool bByOrdinal)
 {
     ZeroMemory(pApi, sizeof *pApi);
     pApi->hModule = LoadLibraryA("telvarid.dll");
-    if (!pApi->hModule)
+    if (!pApi->hModule) {
+        pApi->dwLoadError = GetLastError();
         return false;
+    }
     pApi->pfnCheckCommParams = reinterpret_cast<PFN_TVRCHECKCOMMPARAMS>(
         reinterpret_cast<void *>(TelvaridProc(pApi->hModule, "TVRCheckCommParams", 1, bByOrdinal)));
     pApi->pfnInitTextDialog = reinterpret_cast<PFN_TVRINITTEXTDIALOG>(
@@ -42,6 +45,7 @@ inline bool LoadTelvarid(TelvaridApi *pApi, bool bByOrdinal)
         !pApi->pfnScanForModem) {
         FreeLibrary(pApi->hModule);
         ZeroMemory(pApi, sizeof *pApi);
+        pApi->dwLoadError = ERROR_PROC_NOT_FOUND;
         return false;
     }
     return true;

@@ -2,7 +2,10 @@
 // machine by itself first, then asks telvarid.dll the same questions, so that the two
 // views can be set side by side:
 //
-//   serial ports     COM1..COM4, each opened and probed as the modem scan does it (2400
+//   the head         versions, Windows's version, the date and time, the DLL's full path
+//                    and architecture, and in plain words why the DLL could not be loaded
+//   serial ports     COM1..COM4 and every other port Windows lists (the SERIALCOMM key
+//                    of HKLM\HARDWARE\DEVICEMAP), each opened and probed as the modem scan does it (2400
 //                    bit/s 8N1, "ATE0V1" then "AT", one read of up to 128 bytes): missing,
 //                    held by another program, silent, or answering and what it answered
 //   telephony        every line device of TAPI32.DLL (API version 1.3): its name, whether
@@ -14,7 +17,8 @@
 // The probe and the telephony query here are this program's own Win32 and TAPI calls:
 // when the DLL's answer and the table disagree, the table shows what the machine said.
 // Exit code 0 when the DLL found a modem by either route (the scan or the telephony
-// service), 1 when neither did.
+// service), 1 when neither did, 3 when the DLL could not be loaded (the ports and the
+// telephony lines are still reported).
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -111,7 +115,7 @@ static void ProbePort(int nPort, PortFinding *pFinding)
 {
     memset(pFinding, 0, sizeof *pFinding);
     char szName[16];
-    snprintf(szName, sizeof szName, "COM%d", nPort);
+    ComOpenName(nPort, szName, sizeof szName);
     HANDLE hPort = CreateFileA(szName, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     if (hPort == INVALID_HANDLE_VALUE) {
         pFinding->dwOpenError = GetLastError();
@@ -162,17 +166,69 @@ static void PrintPortLine(int nPort, const PortFinding *pFinding)
     }
 }
 
+static const int kLargestPort = 255;
+
+// Marks in rgbKnown[1..255] every "COMn" that Windows lists under
+// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM (one value per serial device, its data
+// the port's name). Returns how many it marked.
+static int ListSerialCommPorts(bool *rgbKnown)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &hKey) !=
+        ERROR_SUCCESS)
+        return 0;
+    int nListed = 0;
+    for (DWORD dwIndex = 0;; ++dwIndex) {
+        char szValueName[256];
+        DWORD cchValueName = sizeof szValueName;
+        char szData[32];
+        DWORD cbData = sizeof szData - 1;
+        DWORD dwType = 0;
+        LONG lResult = RegEnumValueA(hKey, dwIndex, szValueName, &cchValueName, NULL, &dwType,
+                                     reinterpret_cast<BYTE *>(szData), &cbData);
+        if (lResult == ERROR_NO_MORE_ITEMS)
+            break;
+        if (lResult != ERROR_SUCCESS || dwType != REG_SZ)
+            continue; // a name too long for a port, or not a string: not a COM port
+        szData[cbData < sizeof szData ? cbData : sizeof szData - 1] = 0;
+        const int nPort = ComPortNumber(szData);
+        if (nPort && !rgbKnown[nPort]) {
+            rgbKnown[nPort] = true;
+            ++nListed;
+        }
+    }
+    RegCloseKey(hKey);
+    return nListed;
+}
+
+// COM1 to COM4, which the scan tries, and every other port Windows knows, each probed the
+// same way. Says which answering ports the scan never looks at.
 static void ReportSerialPorts(void)
 {
-    printf("Serial ports, each probed as the modem scan does (2400 bit/s 8N1, \"ATE0V1\" then \"AT\"; "
-           "a port with nothing attached takes about 8 seconds):\n");
+    bool rgbKnown[kLargestPort + 1];
+    memset(rgbKnown, 0, sizeof rgbKnown);
+    ListSerialCommPorts(rgbKnown);
+    for (int nPort = kFirstPort; nPort <= kLastPort; ++nPort)
+        rgbKnown[nPort] = true;
+    printf("Serial ports: COM1 to COM4 (the ports the modem scan tries) and every other port Windows lists "
+           "(HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM), each probed as the modem scan does "
+           "(2400 bit/s 8N1, \"ATE0V1\" then \"AT\"; a port with nothing attached takes about 8 seconds):\n");
     fflush(stdout);
-    for (int nPort = kFirstPort; nPort <= kLastPort; ++nPort) {
+    int rgnUnseen[kLargestPort + 1];
+    int cUnseen = 0;
+    for (int nPort = 1; nPort <= kLargestPort; ++nPort) {
+        if (!rgbKnown[nPort])
+            continue;
         PortFinding finding;
         ProbePort(nPort, &finding);
         PrintPortLine(nPort, &finding);
+        if ((nPort < kFirstPort || nPort > kLastPort) && finding.dwOpenError == 0 &&
+            JudgeReplyAsScan(finding.rgbReply, finding.cbReply) == kScanSeesAnswer)
+            rgnUnseen[cUnseen++] = nPort;
         fflush(stdout);
     }
+    for (int i = 0; i < cUnseen; ++i)
+        printf("  Note: a modem answers on COM%d, but the scan looks only at COM1 to COM4.\n", rgnUnseen[i]);
 }
 
 // ---- Telephony ------------------------------------------------------------------------
@@ -236,33 +292,30 @@ static BYTE *NewTapiBlock(DWORD cb)
     return pBlock;
 }
 
-// The size the service said it needed (dwNeededSize), when that is more than the block had.
-static DWORD NeededSize(const BYTE *pBlock)
-{
-    DWORD dwTotal, dwNeeded;
-    memcpy(&dwTotal, pBlock, 4);
-    memcpy(&dwNeeded, pBlock + 4, 4);
-    return dwNeeded > dwTotal && dwNeeded <= kLargestBlockSize ? dwNeeded : 0;
-}
-
 // Calls pfnAsk with a fresh block, and once more with a larger one if the service says it
-// needs more room. Returns the block (the caller frees it) and the call's result.
-template <typename Ask> static BYTE *AskWithBlock(Ask ask, LONG *plResult)
+// needs more room. Returns the block (the caller frees it), the size it was allocated with
+// in *pcbBlock (the only size its readers trust: dwTotalSize lies inside the block, where
+// the service may have rewritten it) and the call's result.
+template <typename Ask> static BYTE *AskWithBlock(Ask ask, DWORD *pcbBlock, LONG *plResult)
 {
+    *pcbBlock = 0;
     BYTE *pBlock = NewTapiBlock(kFirstBlockSize);
     if (!pBlock) {
         *plResult = -1;
         return NULL;
     }
+    *pcbBlock = kFirstBlockSize;
     *plResult = ask(pBlock);
-    DWORD cbNeeded = *plResult >= 0 ? NeededSize(pBlock) : 0;
+    DWORD cbNeeded = *plResult >= 0 ? ReportRegrowSize(pBlock, kFirstBlockSize, kLargestBlockSize) : 0;
     if (cbNeeded) {
         free(pBlock);
+        *pcbBlock = 0;
         pBlock = NewTapiBlock(cbNeeded);
         if (!pBlock) {
             *plResult = -1;
             return NULL;
         }
+        *pcbBlock = cbNeeded;
         *plResult = ask(pBlock);
     }
     return pBlock;
@@ -279,23 +332,20 @@ static void DescribeModemPort(const TapiFunctions *pTapi, TAPI_HLINEAPP hLineApp
         snprintf(pszOut, cchOut, "port unknown (lineOpen failed, 0x%08lX)", (unsigned long)lResult);
         return;
     }
+    DWORD cbId = 0;
     BYTE *pId = AskWithBlock(
-        [&](BYTE *pBlock) { return pTapi->pfnGetID(hLine, 0, 0, kSelectLine, pBlock, kDataModemClass); }, &lResult);
+        [&](BYTE *pBlock) { return pTapi->pfnGetID(hLine, 0, 0, kSelectLine, pBlock, kDataModemClass); }, &cbId,
+        &lResult);
     pTapi->pfnClose(hLine);
-    char szPort[256];
-    uint64_t qwHandle = 0;
-    if (lResult < 0 || !pId) {
+    // The identifier's handle is left alone, as the DLL leaves it: with the line selected
+    // it is NULL, and a handle value the report did not open is not the report's to close.
+    char szPort[PORTNAME_BUFFERSIZE];
+    if (lResult < 0 || !pId)
         snprintf(pszOut, cchOut, "port unknown (lineGetID failed, 0x%08lX)", (unsigned long)lResult);
-    } else if (!ReadDataModemId(pId, *reinterpret_cast<DWORD *>(pId), sizeof(HANDLE), &qwHandle, szPort,
-                                sizeof szPort) ||
-               !szPort[0]) {
+    else if (!ReadModemPortName(pId, cbId, sizeof(HANDLE), szPort))
         snprintf(pszOut, cchOut, "port unknown (no port name in the identifier)");
-    } else {
+    else
         snprintf(pszOut, cchOut, "port %s", szPort);
-    }
-    // The identifier's handle is the caller's to close (it is usually null for a line).
-    if (qwHandle)
-        CloseHandle(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(qwHandle)));
     free(pId);
 }
 
@@ -303,13 +353,15 @@ static void DescribeModemPort(const TapiFunctions *pTapi, TAPI_HLINEAPP hLineApp
 static void DescribeModemSpeed(const TapiFunctions *pTapi, DWORD dwDevice, char *pszOut, size_t cchOut)
 {
     LONG lResult = 0;
+    DWORD cbConfig = 0;
     BYTE *pConfig = AskWithBlock(
-        [&](BYTE *pBlock) { return pTapi->pfnGetDevConfig(dwDevice, pBlock, kDataModemClass); }, &lResult);
-    uint32_t dwSpeed = 0;
+        [&](BYTE *pBlock) { return pTapi->pfnGetDevConfig(dwDevice, pBlock, kDataModemClass); }, &cbConfig,
+        &lResult);
+    DWORD dwSpeed = 0;
     if (lResult < 0 || !pConfig)
         snprintf(pszOut, cchOut, "speed unknown (lineGetDevConfig failed, 0x%08lX)", (unsigned long)lResult);
-    else if (!ReadConfiguredSpeed(pConfig, *reinterpret_cast<DWORD *>(pConfig), &dwSpeed))
-        snprintf(pszOut, cchOut, "speed unknown (the configuration is too short)");
+    else if ((dwSpeed = ReadConfiguredSpeed(pConfig, cbConfig)) == 0)
+        snprintf(pszOut, cchOut, "speed unknown (no configuration came back)");
     else
         snprintf(pszOut, cchOut, "configured for %lu bit/s", (unsigned long)dwSpeed);
     free(pConfig);
@@ -325,10 +377,12 @@ static void ReportLineDevice(const TapiFunctions *pTapi, TAPI_HLINEAPP hLineApp,
                (unsigned long)lResult);
         return;
     }
+    DWORD cbCaps = 0;
     BYTE *pCaps = AskWithBlock(
-        [&](BYTE *pBlock) { return pTapi->pfnGetDevCaps(hLineApp, dwDevice, dwVersion, 0, pBlock); }, &lResult);
+        [&](BYTE *pBlock) { return pTapi->pfnGetDevCaps(hLineApp, dwDevice, dwVersion, 0, pBlock); }, &cbCaps,
+        &lResult);
     LineCapsView caps;
-    if (lResult < 0 || !pCaps || !ReadLineCaps(pCaps, *reinterpret_cast<DWORD *>(pCaps), &caps)) {
+    if (lResult < 0 || !pCaps || !ReadLineCaps(pCaps, cbCaps, &caps)) {
         printf("  line %lu  lineGetDevCaps failed (0x%08lX)\n", (unsigned long)dwDevice, (unsigned long)lResult);
         free(pCaps);
         return;
@@ -347,9 +401,30 @@ static void ReportLineDevice(const TapiFunctions *pTapi, TAPI_HLINEAPP hLineApp,
     printf("  line %lu  \"%s\"  data modem, %s, %s\n", (unsigned long)dwDevice, caps.szName, szPort, szSpeed);
 }
 
+// TAPI32.DLL from the system folder only, never from the program's folder or the current
+// one, where a planted copy could stand: LOAD_LIBRARY_SEARCH_SYSTEM32 where the system
+// knows the flag; where it does not (the call fails with ERROR_INVALID_PARAMETER), by its
+// full path in the system folder.
+static HMODULE LoadSystemTapi(void)
+{
+    HMODULE hTapi = LoadLibraryExA("TAPI32.DLL", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (hTapi || GetLastError() != ERROR_INVALID_PARAMETER)
+        return hTapi;
+    char szPath[MAX_PATH];
+    static const char kTapiFile[] = "\\TAPI32.DLL";
+    const UINT cchSystem = GetSystemDirectoryA(szPath, MAX_PATH);
+    if (cchSystem == 0 || cchSystem + sizeof kTapiFile > MAX_PATH) {
+        if (cchSystem != 0)
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return NULL;
+    }
+    memcpy(szPath + cchSystem, kTapiFile, sizeof kTapiFile);
+    return LoadLibraryA(szPath);
+}
+
 static void ReportTelephony(void)
 {
-    HMODULE hTapi = LoadLibraryA("TAPI32.DLL");
+    HMODULE hTapi = LoadSystemTapi();
     if (!hTapi) {
         printf("Telephony: TAPI32.DLL could not be loaded (error %lu).\n", (unsigned long)GetLastError());
         return;
@@ -426,22 +501,109 @@ static void ReportTextDialog(const TelvaridApi *pApi)
     DestroyWindow(hDlg);
 }
 
+// ---- The head ---------------------------------------------------------------------------
+
+typedef LONG(WINAPI *PFN_RTLGETVERSION)(OSVERSIONINFOW *);
+
+// The version Windows itself reports (RtlGetVersion, which no compatibility shim lowers).
+static void PrintWindowsVersion(void)
+{
+    OSVERSIONINFOW info;
+    memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
+    PFN_RTLGETVERSION pfnGetVersion = hNtdll ? reinterpret_cast<PFN_RTLGETVERSION>(reinterpret_cast<void *>(
+                                                   GetProcAddress(hNtdll, "RtlGetVersion")))
+                                             : NULL;
+    if (pfnGetVersion && pfnGetVersion(&info) == 0)
+        printf("Windows: version %lu.%lu, build %lu\n", (unsigned long)info.dwMajorVersion,
+               (unsigned long)info.dwMinorVersion, (unsigned long)info.dwBuildNumber);
+    else
+        printf("Windows: version unknown\n");
+}
+
+// The machine type of the PE file at pszPath; 0 when it can't be read or is not one.
+static uint16_t ReadFileMachine(const char *pszPath)
+{
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return 0;
+    static BYTE rgbHead[4096];
+    DWORD cbRead = 0;
+    if (!ReadFile(hFile, rgbHead, sizeof rgbHead, &cbRead, NULL))
+        cbRead = 0;
+    CloseHandle(hFile);
+    return ReadPeMachine(rgbHead, cbRead);
+}
+
+// The system's words for an error, on one line without its final full stop.
+static void ErrorText(DWORD dwError, char *pszOut, DWORD cchOut)
+{
+    pszOut[0] = 0;
+    if (dwError == ERROR_BAD_EXE_FORMAT) {
+        // Windows words it "%1 is not a valid Win32 application."
+        snprintf(pszOut, cchOut, "not a valid Win32 application");
+        return;
+    }
+    DWORD cch = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError, 0, pszOut,
+                               cchOut, NULL);
+    while (cch > 0 && (pszOut[cch - 1] == '\r' || pszOut[cch - 1] == '\n' || pszOut[cch - 1] == '.' ||
+                       pszOut[cch - 1] == ' '))
+        pszOut[--cch] = 0;
+}
+
+// The report's head: versions, the Windows version, the date and time, the DLL's full path
+// and architecture, and why it could not be loaded when it could not.
+static void ReportHead(const TelvaridApi *pApi)
+{
+    char szPath[MAX_PATH];
+    if (!pApi->hModule || !GetModuleFileNameA(pApi->hModule, szPath, MAX_PATH))
+        TelvaridBesideProgram(szPath, MAX_PATH);
+    char szVersion[64];
+    if (!ReadFileVersionText(szPath, szVersion, sizeof szVersion))
+        snprintf(szVersion, sizeof szVersion, "without a version resource");
+    printf("telvarid report: tvrprobe %s (%s), telvarid.dll %s\n", TVR_VERSION_TEXT, ProbeBitness(), szVersion);
+    PrintWindowsVersion();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    printf("Date: %04u-%02u-%02u %02u:%02u:%02u (local time)\n", now.wYear, now.wMonth, now.wDay, now.wHour,
+           now.wMinute, now.wSecond);
+    const uint16_t wOwnMachine = sizeof(void *) == 8 ? kMachineAmd64 : kMachineI386;
+    const uint16_t wDllMachine = ReadFileMachine(szPath);
+    if (GetFileAttributesA(szPath) == INVALID_FILE_ATTRIBUTES)
+        printf("telvarid.dll: missing (looked for %s)\n", szPath);
+    else
+        printf("telvarid.dll: %s, %s\n", szPath, wDllMachine ? MachineText(wDllMachine) : "not a program file");
+    if (!pApi->hModule) {
+        char szError[256];
+        ErrorText(pApi->dwLoadError, szError, sizeof szError);
+        printf("telvarid.dll could not be loaded (error %lu, %s).\n", (unsigned long)pApi->dwLoadError, szError);
+        if (wDllMachine && wDllMachine != wOwnMachine)
+            printf("It is the %s build, and this tvrprobe.exe is the %s build: put the telvarid.dll of the %s "
+                   "folder beside it, or run the tvrprobe.exe of the %s folder.\n",
+                   MachineText(wDllMachine), MachineText(wOwnMachine), wOwnMachine == kMachineAmd64 ? "x64" : "x86",
+                   wDllMachine == kMachineAmd64 ? "x64" : "x86");
+        printf("The ports and the telephony lines follow; the answers of telvarid.dll can't be shown.\n");
+    }
+    printf("\n");
+}
+
 static int RunReport(const TelvaridApi *pApi, int argc, char **)
 {
     if (argc != 0) {
         fprintf(stderr, "usage: tvrprobe report\n");
         return 2;
     }
-    char szPath[MAX_PATH];
-    char szVersion[64];
-    if (!GetModuleFileNameA(pApi->hModule, szPath, MAX_PATH) ||
-        !ReadFileVersionText(szPath, szVersion, sizeof szVersion))
-        snprintf(szVersion, sizeof szVersion, "without a version resource");
-    printf("telvarid report: tvrprobe %s (%s), telvarid.dll %s\n\n", TVR_VERSION_TEXT, ProbeBitness(), szVersion);
+    ReportHead(pApi);
+    fflush(stdout);
 
     ReportSerialPorts();
     printf("\n");
     ReportTelephony();
+    if (!pApi->hModule) {
+        printf("\nResult: unknown: telvarid.dll could not be loaded (error %lu).\n", (unsigned long)pApi->dwLoadError);
+        return 3;
+    }
     printf("\nAnswers of telvarid.dll:\n");
     fflush(stdout);
 
@@ -503,7 +665,8 @@ static int RunReport(const TelvaridApi *pApi, int argc, char **)
     return nScan || nModem ? 0 : 1;
 }
 
-TVR_PROBE_VERB(report, "report", "",
-               "a report for support: COM1-COM4 probed one by one, the telephony line devices, and the answers of "
-               "all four exports; exit code 0 when a modem was found",
-               RunReport);
+TVR_PROBE_VERB_WITHOUT_DLL(report, "report", "",
+                           "a report for support: COM1-COM4 and every other serial port Windows lists, probed one by "
+                           "one, the telephony line devices, and the answers of all four exports; exit code 0 when a "
+                           "modem was found, 1 when none was, 3 when telvarid.dll could not be loaded",
+                           RunReport);

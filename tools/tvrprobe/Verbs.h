@@ -12,6 +12,9 @@ struct ProbeVerb {
     // Runs the verb on the loaded library; argv holds the verb's own arguments.
     int (*pfnRun)(const TelvaridApi *pApi, int argc, char **argv);
     const ProbeVerb *pNext;
+    // The verb runs even when telvarid.dll can't be loaded (pApi->hModule is then NULL and
+    // pApi->dwLoadError says why): the report still has the ports and telephony to show.
+    bool bRunsWithoutDll;
 };
 
 // Adds a verb to the list; use through TVR_PROBE_VERB at file scope.
@@ -21,8 +24,11 @@ struct ProbeVerbRegistrar {
     explicit ProbeVerbRegistrar(ProbeVerb *pVerb) { RegisterProbeVerb(pVerb); }
 };
 
-#define TVR_PROBE_VERB(ident, name, usage, summary, fn)                   \
-    static ProbeVerb g_verb_##ident = {name, usage, summary, fn, nullptr}; \
+#define TVR_PROBE_VERB(ident, name, usage, summary, fn)                          \
+    static ProbeVerb g_verb_##ident = {name, usage, summary, fn, nullptr, false}; \
+    static ProbeVerbRegistrar g_registrar_##ident(&g_verb_##ident)
+#define TVR_PROBE_VERB_WITHOUT_DLL(ident, name, usage, summary, fn)             \
+    static ProbeVerb g_verb_##ident = {name, usage, summary, fn, nullptr, true}; \
     static ProbeVerbRegistrar g_registrar_##ident(&g_verb_##ident)
 
 #endif // TVR_TOOLS_VERBS_H

@@ -2,7 +2,7 @@
 // it the question that the verb names, printing the answer in plain words.
 //
 //   tvrprobe                 the same as "tvrprobe scan"
-//   tvrprobe help            lists the verbs
+//   tvrprobe help            lists the verbs (also -h, --help, /?)
 //   tvrprobe --version       its own version and that of the telvarid.dll beside it
 //   tvrprobe VERB [ARGS...]
 #include <stdio.h>
@@ -26,7 +26,12 @@ void RegisterProbeVerb(ProbeVerb *pVerb)
 static void PrintUsage(void)
 {
     printf("usage: tvrprobe [VERB [ARGS...]]   (no verb: scan)\n");
-    printf("       tvrprobe --version\n\n");
+    printf("       tvrprobe --version\n");
+    printf("A console program: run it in a command prompt; keep its output with\n"
+           "  tvrprobe report > report.txt\n");
+    printf("Exit codes of the report: 0 a modem was found, 1 none was found, 2 a usage error,\n"
+           "3 telvarid.dll beside it could not be loaded (the report says why and still lists\n"
+           "the ports and telephony lines).\n\n");
     for (const ProbeVerb *pVerb = g_pVerbs; pVerb; pVerb = pVerb->pNext)
         printf("  tvrprobe %s %s\n      %s\n", pVerb->pszName, pVerb->pszUsage, pVerb->pszSummary);
 }
@@ -53,7 +58,8 @@ int main(int argc, char **argv)
     const char *pszVerb = argc > 1 ? argv[1] : "scan";
     if (strcmp(pszVerb, "--version") == 0 || strcmp(pszVerb, "version") == 0)
         return PrintVersion();
-    if (strcmp(pszVerb, "help") == 0 || strcmp(pszVerb, "--help") == 0 || strcmp(pszVerb, "/?") == 0) {
+    if (strcmp(pszVerb, "help") == 0 || strcmp(pszVerb, "--help") == 0 || strcmp(pszVerb, "-h") == 0 ||
+        strcmp(pszVerb, "/?") == 0) {
         PrintUsage();
         return 0;
     }
@@ -67,7 +73,7 @@ int main(int argc, char **argv)
     }
 
     TelvaridApi api;
-    if (!LoadTelvarid(&api, false)) {
+    if (!LoadTelvarid(&api, false) && !pVerb->bRunsWithoutDll) {
         fprintf(stderr, "tvrprobe: telvarid.dll could not be loaded from beside tvrprobe.exe "
                         "(or it lacks one of its four exports)\n");
         return 3;

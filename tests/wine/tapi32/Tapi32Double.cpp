@@ -11,6 +11,9 @@
 // Scenario lines (numbers in C notation, results as 32-bit values, '#' starts a comment):
 //   init RESULT [nocount]   lineInitialize's result; nocount leaves handle and count unwritten
 //   log off                 write no call log (for timing)
+//   hostile-id              lineGetID then rewrites the block's dwTotalSize and dwUsedSize to
+//                           65536 and its dwStringOffset to 5000, past any block a caller
+//                           allocates: its readers must stay inside what they allocated
 //   device NEG CAPS BEARER MEDIA OPEN GETID PORT CONFIG BAUD
 //       one line device, in ID order: the results of lineNegotiateAPIVersion,
 //       lineGetDevCaps, lineOpen, lineGetID and lineGetDevConfig, the bearer and media
@@ -44,6 +47,7 @@ static DWORD g_dwDevices;
 static LONG g_lInit;
 static BOOL g_bNoCount;
 static BOOL g_bLog = TRUE;
+static BOOL g_bHostileId;
 static BOOL g_bOpen[kMaxDevices];
 
 // Path of a file beside this DLL.
@@ -88,6 +92,7 @@ static void LoadScenario(void)
     g_lInit = 0;
     g_bNoCount = FALSE;
     g_bLog = TRUE;
+    g_bHostileId = FALSE;
     char szPath[MAX_PATH];
     BesideDll("tapi-scenario.txt", szPath, MAX_PATH);
     FILE *f = fopen(szPath, "r");
@@ -103,6 +108,8 @@ static void LoadScenario(void)
         if (strcmp(szWord[0], "init") == 0 && n >= 2) {
             g_lInit = Num(szWord[1]);
             g_bNoCount = n >= 3 && strcmp(szWord[2], "nocount") == 0;
+        } else if (strcmp(szWord[0], "hostile-id") == 0) {
+            g_bHostileId = TRUE;
         } else if (strcmp(szWord[0], "log") == 0 && n >= 2) {
             g_bLog = strcmp(szWord[1], "off") != 0;
         } else if (strcmp(szWord[0], "device") == 0 && n == 10 && g_dwDevices < (DWORD)kMaxDevices) {
@@ -264,6 +271,12 @@ LONG WINAPI lineGetID(HLINE hLine, DWORD dwAddressID, DWORD hCall, DWORD dwSelec
         Put(p, cb, 8, 24);
         Put(p, cb, 16, 0);
         Put(p, cb, 20, 0);
+    }
+    if (g_bHostileId) {
+        Log("lineGetID rewrote total=65536 used=65536 string_offset=5000 in a block of %lu", (unsigned long)cb);
+        Put(p, cb, 0, 65536);
+        Put(p, cb, 8, 65536);
+        Put(p, cb, 20, 5000);
     }
     return d->lGetID;
 }
