@@ -9,11 +9,26 @@
 #   rig.sh run ARCH SUITE      run tests/wine/suite-NAME.sh against ARCH's build
 #   rig.sh exec ARCH|auto CMD  run any command inside the fence (make demo, make bench);
 #                              auto takes the PE32 build where it runs, else the PE32+
+#   rig.sh route x86           how the PE32 build runs here: native, vm, or nothing
+#   rig.sh session ARCH SUITE...  CTest's fixture of ARCH: makes the prefix; where the
+#                              build runs in the guest, runs every SUITE there in one boot
+#   rig.sh report ARCH SUITE   CTest's test of one suite: runs it, or, where the build
+#                              runs in the guest, reports what the session's run of it did
 #
 # ARCH is x86 (the PE32 build, under wine32, in a win32 prefix) or x64 (the PE32+
 # build, under wine64, in a win64 prefix). Where this kernel runs no 32-bit programs
-# wine32 cannot start at all; every x86 command then exits with 77, which CTest reports
-# as skipped, after one line that names the cause and the fix.
+# wine32 cannot start here at all; every x86 command then runs inside a guest
+# (tests/vm/run.sh: Debian's own kernel, whose 32-bit emulation is on, under software
+# emulation), with the same rig, suites and fence. Only where neither route can run
+# does an x86 command exit with 77, which CTest reports as skipped, after one line that
+# names the cause and the fix.
+#
+# In the guest the prefix lives on a tmpfs (Wine on the 9p share of the clone is too
+# slow to pass the suites): it is restored from a template kept in the guest image's
+# cache, keyed on the Wine packages and on how this rig makes a prefix, and the COM
+# pins and the stamp are rewritten for this clone's ports. Running every suite in one
+# boot (session) makes the prefix once; each suite's output, exit status and time land
+# in $TVR_RIG_DIR/x86/vm/, which the per-suite tests report.
 #
 # Environment: TVR_DLL_DIR and TVR_DLL64_DIR (build folders of the PE32 and the PE32+
 # telvarid.dll with their Windows programs), TVR_HOST_DIR (native tools: the modem
@@ -55,6 +70,29 @@ x86_unavailable_reason() {
     fi
 }
 
+# Why the PE32 build cannot run in the guest either, or nothing when it can there.
+vm_unavailable_reason() {
+    if [[ ! -x $wine32_loader ]]; then
+        echo "wine32 is not installed, so the PE32 build cannot run; install wine32:i386 (tools/setup-machine.sh wine)"
+    elif ! command -v qemu-system-x86_64 >/dev/null; then
+        echo "this kernel runs no 32-bit programs and qemu-system-x86_64 is missing, so no guest can run the PE32 build; install qemu-system-x86 (tools/setup-machine.sh wine)"
+    elif ! apt-cache depends linux-image-amd64 2>/dev/null | grep -q 'Depends: linux-image-[0-9]'; then
+        echo "this kernel runs no 32-bit programs and apt knows no linux-image-amd64 for the guest, so the PE32 build cannot run; run apt-get update"
+    fi
+}
+
+# native, vm (in the guest) or nothing (neither runs it; unavailable_reason says why).
+# The guest route is taken where TVR_VM=1: a whole session of the PE32 suites under
+# software emulation takes half an hour or more and has not yet been proven green on
+# every machine, so it is asked for (make test TVR_VM=1), not taken by default.
+x86_route() {
+    if [[ -z $(x86_unavailable_reason) ]]; then
+        echo native
+    elif [[ -z ${TVR_IN_VM:-} && ${TVR_VM:-0} == 1 && -z $(vm_unavailable_reason) ]]; then
+        echo vm
+    fi
+}
+
 x64_unavailable_reason() {
     if [[ ! -x $wine64_loader ]]; then
         echo "wine64 is not installed, so the PE32+ build cannot run; install wine64 (tools/setup-machine.sh wine)"
@@ -65,7 +103,14 @@ x64_unavailable_reason() {
 
 unavailable_reason() {
     case $1 in
-    x86) x86_unavailable_reason ;;
+    x86)
+        [[ -n $(x86_route) ]] && return 0
+        if [[ -n $(x86_unavailable_reason) && -z ${TVR_IN_VM:-} && ${TVR_VM:-0} != 1 && -z $(vm_unavailable_reason) ]]; then
+            echo "this kernel runs no 32-bit programs; the PE32 build can run in a guest under software emulation (tests/vm, half an hour or more): make test TVR_VM=1"
+        else
+            { x86_unavailable_reason; vm_unavailable_reason; } | tail -n 1
+        fi
+        ;;
     x64) x64_unavailable_reason ;;
     *) echo "unknown build '$1' (x86 or x64)"; return 2 ;;
     esac
@@ -104,8 +149,9 @@ make_prefix() {
     if [[ -f $stamp && $(cat "$stamp") == "$TVR_PORTS_DIR" ]]; then
         return 0
     fi
-    rm -rf "$WINEPREFIX"
+    # Emptied rather than removed: in the guest the prefix folder is a tmpfs mount.
     mkdir -p "$WINEPREFIX" "$TVR_PORTS_DIR"
+    find "$WINEPREFIX" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
     fenced wine wineboot -i >/dev/null 2>&1
     for n in 1 2 3 4; do
         fenced wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$TVR_PORTS_DIR/com$n" /f >/dev/null 2>&1
@@ -129,23 +175,123 @@ fenced() {
         exec "$@"' fenced "$@"
 }
 
+# Where the PE32 build runs in the guest: this rig, with the same arguments, inside it.
+readonly vm_timeout=${TVR_VM_TIMEOUT:-4500}
+in_vm() {
+    TVR_IN_VM=1 "$root/tests/vm/run.sh" --timeout "$vm_timeout" --tmpfs "$TVR_RIG_ROOT/x86/prefix" -- \
+        "$here/rig.sh" "$@"
+}
+
+# In the guest: the x86 prefix on its tmpfs, from the cached template when there is one
+# (about 15 s against one to two minutes of wineboot), else made and saved as the template.
+vm_prefix() {
+    local cache=${TVR_VM_CACHE:-/var/cache/telvarid-vm} key template old
+    key=$( (dpkg-query -W -f='${Version} ' wine32:i386 fonts-wine; declare -f make_prefix) | sha256sum | cut -c1-16)
+    template=$cache/prefix-win32-$key.tar.gz
+    if [[ -f $template ]]; then
+        tar -xzf "$template" -C "$WINEPREFIX"
+        old=$(cat "$WINEPREFIX/.tvr-ports")
+        if [[ $old != "$TVR_PORTS_DIR" ]]; then
+            sed -i "s|\"$old/com|\"$TVR_PORTS_DIR/com|g" "$WINEPREFIX/system.reg"
+            echo "$TVR_PORTS_DIR" >"$WINEPREFIX/.tvr-ports"
+        fi
+        grep -q "\"COM3\"=\"$TVR_PORTS_DIR/com3\"" "$WINEPREFIX/system.reg" ||
+            { echo "rig: the prefix template $template pins no COM3 to $TVR_PORTS_DIR" >&2; return 1; }
+        echo "rig: win32 Wine prefix restored from $template, COM1-COM4 pinned to $TVR_PORTS_DIR/com1-com4"
+    else
+        make_prefix
+        tar -czf "$template.part.$$" -C "$WINEPREFIX" . && mv "$template.part.$$" "$template"
+        echo "rig: saved the prefix as the template $template"
+    fi
+}
+
+# The prefix of the chosen build: in the guest, the x86 one from its template.
+ensure_prefix() {
+    if [[ ${TVR_IN_VM:-} && $TVR_ARCH == x86 && ! -f $WINEPREFIX/.tvr-ports ]]; then
+        vm_prefix
+    else
+        make_prefix
+    fi
+}
+
+# In the guest: the prefix, then each suite, its output in vm/NAME.log, its exit status
+# in vm/NAME.rc and its seconds in vm/NAME.time; one line per suite to the caller.
+vm_session() {
+    local out=$TVR_RIG_DIR/vm suite name start rc
+    ensure_prefix
+    for suite in "$@"; do
+        name=$(basename "$suite" .sh)
+        name=${name#suite-}
+        start=$SECONDS
+        rc=0
+        TVR_RIG_DIR=$TVR_RIG_ROOT TVR_DLL_DIR=$TVR_DLL32_DIR "$here/rig.sh" run x86 "$suite" >"$out/$name.log" 2>&1 || rc=$?
+        echo $((SECONDS - start)) >"$out/$name.time"
+        echo "$rc" >"$out/$name.rc"
+        echo "rig: guest: wine32.$name exit $rc in $((SECONDS - start)) s"
+    done
+}
+
 case "${1:-}" in
+route)
+    [[ $2 == x86 ]] && x86_route || echo native
+    ;;
+session)
+    arch=$2
+    shift 2
+    if [[ $arch == x86 && $(x86_route) == vm ]]; then
+        mkdir -p "$TVR_RIG_ROOT/x86"
+        rm -rf "$TVR_RIG_ROOT/x86/vm"
+        mkdir -p "$TVR_RIG_ROOT/x86/vm"
+        echo "rig: this kernel runs no 32-bit programs: the PE32 suites run in a guest under qemu-system-x86_64 (software emulation), all in one boot"
+        in_vm session-guest "$@"
+    else
+        require_arch "$arch"
+        make_prefix
+    fi
+    ;;
+session-guest)
+    shift
+    require_arch x86
+    vm_session "$@"
+    ;;
+report)
+    arch=$2
+    suite=$3
+    name=$(basename "$suite" .sh)
+    name=${name#suite-}
+    if [[ $arch == x86 && $(x86_route) == vm ]]; then
+        dir=$TVR_RIG_ROOT/x86/vm
+        if [[ ! -f $dir/$name.rc ]]; then
+            echo "rig: the guest session (wine32.prefix) left no result for $name: see its output"
+            exit 1
+        fi
+        cat "$dir/$name.log"
+        echo "rig: ran in the guest (this kernel runs no 32-bit programs) in $(cat "$dir/$name.time") s; log $dir/$name.log"
+        exit "$(cat "$dir/$name.rc")"
+    fi
+    exec "$here/rig.sh" run "$arch" "$suite"
+    ;;
 arches)
     runnable=()
     for arch in x86 x64; do
         reason=$(unavailable_reason "$arch")
         if [[ -z $reason ]]; then runnable+=("$arch"); else echo "rig: $arch: $reason" >&2; fi
     done
+    if [[ $(x86_route) == vm ]]; then
+        echo "rig: the PE32 suites run in a guest under qemu-system-x86_64 (software emulation, several times slower): this kernel runs no 32-bit programs" >&2
+    fi
     echo "${runnable[*]+"${runnable[*]}"}"
     ;;
 prefix)
+    [[ $2 == x86 && $(x86_route) == vm ]] && { in_vm "$@"; exit; }
     require_arch "$2"
-    make_prefix
+    ensure_prefix
     ;;
 run)
+    [[ $2 == x86 && $(x86_route) == vm ]] && { in_vm "$@"; exit; }
     require_arch "$2"
     suite=$3
-    make_prefix
+    ensure_prefix
     fenced bash -c 'source "$1/lib.sh"; tvr_begin "$2"; source "$2"; tvr_end' rig "$here" "$suite"
     ;;
 exec)
@@ -161,8 +307,13 @@ exec)
             export TVR_ARCH_WHY="the PE32+ build, because $reason"
         fi
     fi
+    if [[ $arch == x86 && $(x86_route) == vm ]]; then
+        export TVR_ARCH_WHY="the PE32 build, in a guest under software emulation because this kernel runs no 32-bit programs"
+        in_vm exec x86 "$@"
+        exit
+    fi
     require_arch "$arch"
-    make_prefix
+    ensure_prefix
     fenced bash -c 'source "$1/lib.sh"; tvr_begin exec; shift; "$@"; rc=$?; tvr_cleanup; exit $rc' rig "$here" "$@"
     ;;
 *)
