@@ -75,11 +75,11 @@ tvr_windows_program(tvrprobe ${CMAKE_SOURCE_DIR}/tools/tvrprobe)
 # tvrprobe names its own version and reads the version resource of the DLL beside it.
 target_include_directories(tvrprobe PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(tvrprobe PRIVATE version)
-# It reads the telephony blocks with the library's own bounded readers, carries a version
-# resource like the DLL's, and ships stripped (the runtime's debug information is most of
+# It loads TAPI32.DLL with the library's own loader and reads the telephony blocks with its
+# own bounded readers, carries a version resource like the DLL's, and ships stripped (the runtime's debug information is most of
 # an unstripped program).
 target_sources(tvrprobe PRIVATE ${CMAKE_SOURCE_DIR}/telephony/TapiLayout.cpp
-  ${CMAKE_SOURCE_DIR}/tools/tvrprobe/tvrprobe.rc)
+  ${CMAKE_SOURCE_DIR}/telephony/TapiLoader.cpp ${CMAKE_SOURCE_DIR}/tools/tvrprobe/tvrprobe.rc)
 target_link_options(tvrprobe PRIVATE -s)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
 tvr_windows_program(tvrsoak ${CMAKE_SOURCE_DIR}/tests/wine/soak)

@@ -35,9 +35,6 @@ extern PFN_LINEOPEN g_lpfnLineOpen;
 // Optional: a telephony library without it still binds.
 extern PFN_LINESHUTDOWN g_lpfnLineShutdown;
 
-// Loads TAPI32.DLL from the system folder and from nowhere else; null when it does not
-// load from there.
-HMODULE LoadSystemTapiLibrary(void);
 // Returns 1 when the library is loaded, the seven line functions are bound, the
 // registration succeeded and at least one line device is reported; otherwise 0 with
 // nothing loaded or bound. On 1 the caller calls UnbindTelephony exactly once.

@@ -24,6 +24,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "telephony/TapiLoader.h"
+
 #include "MessageDialogTemplate.h"
 #include "ReportText.h"
 #include "VersionText.h"
@@ -401,30 +403,11 @@ static void ReportLineDevice(const TapiFunctions *pTapi, TAPI_HLINEAPP hLineApp,
     printf("  line %lu  \"%s\"  data modem, %s, %s\n", (unsigned long)dwDevice, caps.szName, szPort, szSpeed);
 }
 
-// TAPI32.DLL from the system folder only, never from the program's folder or the current
-// one, where a planted copy could stand: LOAD_LIBRARY_SEARCH_SYSTEM32 where the system
-// knows the flag; where it does not (the call fails with ERROR_INVALID_PARAMETER), by its
-// full path in the system folder.
-static HMODULE LoadSystemTapi(void)
-{
-    HMODULE hTapi = LoadLibraryExA("TAPI32.DLL", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (hTapi || GetLastError() != ERROR_INVALID_PARAMETER)
-        return hTapi;
-    char szPath[MAX_PATH];
-    static const char kTapiFile[] = "\\TAPI32.DLL";
-    const UINT cchSystem = GetSystemDirectoryA(szPath, MAX_PATH);
-    if (cchSystem == 0 || cchSystem + sizeof kTapiFile > MAX_PATH) {
-        if (cchSystem != 0)
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return NULL;
-    }
-    memcpy(szPath + cchSystem, kTapiFile, sizeof kTapiFile);
-    return LoadLibraryA(szPath);
-}
-
 static void ReportTelephony(void)
 {
-    HMODULE hTapi = LoadSystemTapi();
+    // The library's own loader: TAPI32.DLL from the system folder only, never from the
+    // program's folder, where a planted copy could stand.
+    HMODULE hTapi = LoadSystemTapiLibrary();
     if (!hTapi) {
         printf("Telephony: TAPI32.DLL could not be loaded (error %lu).\n", (unsigned long)GetLastError());
         return;
