@@ -37,11 +37,18 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo=sudo
+# The guest's kernel is fetched later with apt-get download (tests/vm/image.sh), never
+# installed: apt must know linux-image-amd64 even where every package is already here
+# and the package lists were emptied.
+if [[ " $* " == *" wine "* ]] && ! apt-cache depends linux-image-amd64 2>/dev/null | grep -q 'Depends: linux-image-[0-9]'; then
+    echo "setup: apt-get update (the guest's kernel package, linux-image-amd64, is unknown to apt)"
+    $sudo apt-get update -qq
+fi
 ((${#missing[@]} == 0)) && exit 0
 
 echo "setup: installing ${missing[*]}"
-sudo=""
-[[ $(id -u) -eq 0 ]] || sudo=sudo
 if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
