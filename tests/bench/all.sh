@@ -50,7 +50,8 @@ for arch in x86 x64; do
 done
 
 runnable=$("$rig" arches 2>"$out/arches.err")
-sed 's/^rig: /not run: /' "$out/arches.err"
+# A build it cannot run is "not run"; the rig's other lines (the route it takes) stand as they are.
+sed -E 's/^rig: (x86|x64): /not run: \1: /' "$out/arches.err"
 # Where this kernel runs no 32-bit programs the PE32 build runs in a guest under
 # software emulation: its times are marked so, never read as the native ones.
 declare -A routes=([x86]=$("$rig" route x86) [x64]=native)
@@ -87,6 +88,33 @@ awk -v arches="$runnable" -v dir="$out" -v x86route="${routes[x86]}" '
             w = order[r]
             printf "%-46s %9s ms", w, prescribed[w]
             for (i = 1; i <= n; i++) printf "   %-20s", ((w, a[i]) in cell) ? cell[w, a[i]] : "-"
+            printf "\n"
+        }
+    }'
+
+# Side by side: the telephony export's time per call in each build, by scenario.
+echo
+echo "== side by side: telephony, ms per call"
+awk -v arches="$runnable" -v dir="$out" -v x86route="${routes[x86]}" '
+    BEGIN {
+        n = split(arches, a, " ")
+        for (i = 1; i <= n; i++) {
+            file = dir "/" a[i] ".out"
+            while ((getline line < file) > 0) {
+                if (line !~ / ms_per_call=[0-9.]+/) continue
+                what = line; sub(/ +ms_per_call=.*/, "", what); gsub(/  +/, " ", what)
+                ms = line; sub(/.*ms_per_call=/, "", ms); sub(/ .*/, "", ms)
+                if (!(what in seen)) { seen[what] = 1; order[++rows] = what }
+                cell[what, a[i]] = sprintf("%8.3f ms", ms)
+            }
+        }
+        printf "%-62s", "scenario"
+        for (i = 1; i <= n; i++) printf "   %-14s", a[i] (a[i] == "x86" ? (x86route == "vm" ? " emulated" : " native") : " native")
+        printf "\n"
+        for (r = 1; r <= rows; r++) {
+            w = order[r]
+            printf "%-62s", w
+            for (i = 1; i <= n; i++) printf "   %-14s", ((w, a[i]) in cell) ? cell[w, a[i]] : "-"
             printf "\n"
         }
     }'
