@@ -198,7 +198,18 @@ vm_prefix() {
             { echo "rig: the prefix template $template pins no COM3 to $TVR_PORTS_DIR" >&2; return 1; }
         echo "rig: win32 Wine prefix restored from $template, COM1-COM4 pinned to $TVR_PORTS_DIR/com1-com4"
     else
+        # wineboot under emulation is the slow part of a first run: say so, and show it is alive.
+        echo "rig: making the win32 Wine prefix under emulation (2 to 7 minutes, once per machine: it is kept as the template $template)"
+        (
+            t=0
+            while sleep 30 && kill -0 $$ 2>/dev/null; do
+                t=$((t + 30))
+                echo "rig: still making the win32 Wine prefix ($t s)"
+            done
+        ) &
+        local ticker=$!
         make_prefix
+        kill "$ticker" 2>/dev/null || true
         tar -czf "$template.part.$$" -C "$WINEPREFIX" . && mv "$template.part.$$" "$template"
         echo "rig: saved the prefix as the template $template"
     fi
