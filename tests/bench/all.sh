@@ -62,59 +62,44 @@ for arch in $runnable; do
     "$rig" exec "$arch" "$here/run.sh" 2>&1 | tee "$out/$arch.out"
 done
 
-# Side by side: every timing row ("what  wall=...  prescribed=...  ratio=...") of each
-# build, matched by its description.
-echo
-echo "== side by side: wall time / prescribed time"
+# Side by side, matched by description: every timing row ("what  wall=...  prescribed=...
+# ratio=...") of each build, then the telephony export's time per call ("ms_per_call=").
 awk -v arches="$runnable" -v dir="$out" -v x86route="${routes[x86]}" '
+    function add(t, what, value, extra) {
+        if (!((t, what) in seen)) { seen[t, what] = 1; order[t, ++rows[t]] = what; note[t, what] = extra }
+        cell[t, what, cur] = value
+    }
+    # Table t: a header, then a row per description with each build in its own column.
+    function table(t, title, width, col, extra_head,   i, r, w) {
+        printf "\n== side by side: %s\n%-" width "s%s", title, "scenario", extra_head
+        for (i = 1; i <= n; i++) printf "   %-" col "s", a[i] (a[i] == "x86" && x86route == "vm" ? " emulated" : " native")
+        printf "\n"
+        for (r = 1; r <= rows[t]; r++) {
+            w = order[t, r]
+            printf "%-" width "s%s", w, note[t, w]
+            for (i = 1; i <= n; i++) printf "   %-" col "s", ((t, w, a[i]) in cell) ? cell[t, w, a[i]] : "-"
+            printf "\n"
+        }
+    }
     BEGIN {
         n = split(arches, a, " ")
         for (i = 1; i <= n; i++) {
-            file = dir "/" a[i] ".out"
+            cur = a[i]
+            file = dir "/" cur ".out"
             while ((getline line < file) > 0) {
-                if (line !~ / wall= *[0-9.]+ ms +prescribed=/) continue
-                what = line; sub(/ +wall=.*/, "", what); sub(/ \((port|result)=[^)]*\)/, "", what)
-                wall = line; sub(/.*wall= */, "", wall); sub(/ ms.*/, "", wall)
-                want = line; sub(/.*prescribed= */, "", want); sub(/ ms.*/, "", want)
-                ratio = line; sub(/.*ratio=/, "", ratio)
-                if (!(what in seen)) { seen[what] = 1; order[++rows] = what; prescribed[what] = want }
-                cell[what, a[i]] = sprintf("%8.0f ms  %5s", wall, ratio)
+                if (line ~ / wall= *[0-9.]+ ms +prescribed=/) {
+                    what = line; sub(/ +wall=.*/, "", what); sub(/ \((port|result)=[^)]*\)/, "", what)
+                    wall = line; sub(/.*wall= */, "", wall); sub(/ ms.*/, "", wall)
+                    want = line; sub(/.*prescribed= */, "", want); sub(/ ms.*/, "", want)
+                    ratio = line; sub(/.*ratio=/, "", ratio)
+                    add("wall", what, sprintf("%8.0f ms  %5s", wall, ratio), sprintf(" %9s ms", want))
+                } else if (line ~ / ms_per_call=[0-9.]+/) {
+                    what = line; sub(/ +ms_per_call=.*/, "", what); gsub(/  +/, " ", what)
+                    ms = line; sub(/.*ms_per_call=/, "", ms); sub(/ .*/, "", ms)
+                    add("tapi", what, sprintf("%8.3f ms", ms), "")
+                }
             }
         }
-        printf "%-46s %12s", "scenario", "prescribed"
-        for (i = 1; i <= n; i++) printf "   %-20s", a[i] (a[i] == "x86" ? (x86route == "vm" ? " emulated" : " native") : " native")
-        printf "\n"
-        for (r = 1; r <= rows; r++) {
-            w = order[r]
-            printf "%-46s %9s ms", w, prescribed[w]
-            for (i = 1; i <= n; i++) printf "   %-20s", ((w, a[i]) in cell) ? cell[w, a[i]] : "-"
-            printf "\n"
-        }
-    }'
-
-# Side by side: the telephony export's time per call in each build, by scenario.
-echo
-echo "== side by side: telephony, ms per call"
-awk -v arches="$runnable" -v dir="$out" -v x86route="${routes[x86]}" '
-    BEGIN {
-        n = split(arches, a, " ")
-        for (i = 1; i <= n; i++) {
-            file = dir "/" a[i] ".out"
-            while ((getline line < file) > 0) {
-                if (line !~ / ms_per_call=[0-9.]+/) continue
-                what = line; sub(/ +ms_per_call=.*/, "", what); gsub(/  +/, " ", what)
-                ms = line; sub(/.*ms_per_call=/, "", ms); sub(/ .*/, "", ms)
-                if (!(what in seen)) { seen[what] = 1; order[++rows] = what }
-                cell[what, a[i]] = sprintf("%8.3f ms", ms)
-            }
-        }
-        printf "%-62s", "scenario"
-        for (i = 1; i <= n; i++) printf "   %-14s", a[i] (a[i] == "x86" ? (x86route == "vm" ? " emulated" : " native") : " native")
-        printf "\n"
-        for (r = 1; r <= rows; r++) {
-            w = order[r]
-            printf "%-62s", w
-            for (i = 1; i <= n; i++) printf "   %-14s", ((w, a[i]) in cell) ? cell[w, a[i]] : "-"
-            printf "\n"
-        }
+        table("wall", "wall time / prescribed time", 46, 20, sprintf(" %12s", "prescribed"))
+        table("tapi", "telephony, ms per call", 62, 14, "")
     }'
