@@ -93,8 +93,8 @@ HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG 
  * listed but none is that fast, 0 when there is none or telephony can't be used.
  * lpszPortName must hold 76 bytes; it receives the port name of the modem examined.
  * When no name can be written (result 0, and 1 when no name could be read) the buffer
- * is left exactly as it was: clear it before the call. With lpszPortName NULL the answer is the same and no port name is asked for or
- * written. */
+ * is left exactly as it was: clear it before the call. With lpszPortName NULL the
+ * answer is the same and no port name is asked for or written. */
 int __cdecl TVRModemAvailable(char *lpszPortName);
 
 /* Ordinal 4. Tries COM1 to COM4 in turn with "ATE0V1" and "AT" at 2400 bit/s.

@@ -3,8 +3,6 @@
 
 #include "telephony/TapiLoader.h"
 
-#include <string.h>
-
 static const char kApplicationName[] = "TELVARAP";   // the name the service lists us under
 
 PFN_LINECLOSE g_lpfnLineClose = NULL;

@@ -24,11 +24,12 @@ struct ProbeVerbRegistrar {
     explicit ProbeVerbRegistrar(ProbeVerb *pVerb) { RegisterProbeVerb(pVerb); }
 };
 
-#define TVR_PROBE_VERB(ident, name, usage, summary, fn)                          \
-    static ProbeVerb g_verb_##ident = {name, usage, summary, fn, nullptr, false}; \
+#define TVR_PROBE_VERB_ENTRY(ident, name, usage, summary, fn, bWithoutDll)                \
+    static ProbeVerb g_verb_##ident = {name, usage, summary, fn, nullptr, bWithoutDll}; \
     static ProbeVerbRegistrar g_registrar_##ident(&g_verb_##ident)
-#define TVR_PROBE_VERB_WITHOUT_DLL(ident, name, usage, summary, fn)             \
-    static ProbeVerb g_verb_##ident = {name, usage, summary, fn, nullptr, true}; \
-    static ProbeVerbRegistrar g_registrar_##ident(&g_verb_##ident)
+#define TVR_PROBE_VERB(ident, name, usage, summary, fn) \
+    TVR_PROBE_VERB_ENTRY(ident, name, usage, summary, fn, false)
+#define TVR_PROBE_VERB_WITHOUT_DLL(ident, name, usage, summary, fn) \
+    TVR_PROBE_VERB_ENTRY(ident, name, usage, summary, fn, true)
 
 #endif // TVR_TOOLS_VERBS_H
