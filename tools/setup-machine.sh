@@ -42,7 +42,7 @@ sudo=""
 # The guest's kernel is fetched later with apt-get download (tests/vm/image.sh), never
 # installed: apt must know linux-image-amd64 even where every package is already here
 # and the package lists were emptied.
-if [[ " $* " == *" wine "* ]] && ! apt-cache depends linux-image-amd64 2>/dev/null | grep -q 'Depends: linux-image-[0-9]'; then
+if [[ " $* " == *" wine "* ]] && ! "$(dirname "$0")/../tests/vm/image.sh" --kernel-package >/dev/null 2>&1; then
     echo "setup: apt-get update (the guest's kernel package, linux-image-amd64, is unknown to apt)"
     $sudo apt-get update -qq
 fi

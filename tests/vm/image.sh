@@ -8,6 +8,10 @@
 # The cache (TVR_VM_CACHE, default /var/cache/telvarid-vm) lives outside the clone, so
 # that every clone on the machine shares it. Its images are keyed on the two package
 # versions: a new kernel or busybox in the archive makes a new image.
+#
+#   image.sh                  makes the image if it is missing; prints its folder
+#   image.sh --kernel-package prints the kernel package linux-image-amd64 points at, or
+#                             fails when apt knows none (the guest can't be made then)
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -16,6 +20,7 @@ cache=${TVR_VM_CACHE:-/var/cache/telvarid-vm}
 # The kernel package that linux-image-amd64 points at, e.g. linux-image-6.1.0-57-amd64.
 kpkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
 [[ -n $kpkg ]] || { echo "vm: apt knows no linux-image-amd64; run apt-get update" >&2; exit 2; }
+[[ ${1:-} == --kernel-package ]] && { echo "$kpkg"; exit 0; }
 kver=$(apt-cache policy "$kpkg" | awk '/Candidate:/ {print $2}')
 bver=$(apt-cache policy busybox-static | awk '/Candidate:/ {print $2}')
 # The init script goes into the image too: a change to it makes a new one.

@@ -76,7 +76,7 @@ vm_unavailable_reason() {
         echo "wine32 is not installed, so the PE32 build cannot run; install wine32:i386 (tools/setup-machine.sh wine)"
     elif ! command -v qemu-system-x86_64 >/dev/null; then
         echo "this kernel runs no 32-bit programs and qemu-system-x86_64 is missing, so no guest can run the PE32 build; install qemu-system-x86 (tools/setup-machine.sh wine)"
-    elif ! apt-cache depends linux-image-amd64 2>/dev/null | grep -q 'Depends: linux-image-[0-9]'; then
+    elif ! "$root/tests/vm/image.sh" --kernel-package >/dev/null 2>&1; then
         echo "this kernel runs no 32-bit programs and apt knows no linux-image-amd64 for the guest, so the PE32 build cannot run; run apt-get update"
     fi
 }
