@@ -16,8 +16,8 @@ report_stage=$TVR_RIG_DIR/stage-report
 rm -rf "$report_stage"
 mkdir -p "$report_stage/same" "$report_stage/mixed"
 case $TVR_ARCH in
-x86) report_bits=32-bit report_other_dir=$TVR_DLL64_DIR report_words="It is the x64 (64-bit) build, and this tvrprobe.exe is the x86 (32-bit) build" ;;
-x64) report_bits=64-bit report_other_dir=$TVR_DLL32_DIR report_words="It is the x86 (32-bit) build, and this tvrprobe.exe is the x64 (64-bit) build" ;;
+x86) report_other_dir=$TVR_DLL64_DIR report_words="It is the x64 (64-bit) build, and this tvrprobe.exe is the x86 (32-bit) build" ;;
+x64) report_other_dir=$TVR_DLL32_DIR report_words="It is the x86 (32-bit) build, and this tvrprobe.exe is the x64 (64-bit) build" ;;
 esac
 cp "$TVR_DLL_DIR/tvrprobe.exe" "$TVR_DLL_DIR/telvarid.dll" "$report_stage/same/"
 cp "$TVR_DLL_DIR/tvrprobe.exe" "$report_other_dir/telvarid.dll" "$report_stage/mixed/"
