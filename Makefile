@@ -6,8 +6,8 @@
 #               and the examples, for installer authors, with its SHA256SUMS; reproducible;
 #               signed with SIGN_CERT and SIGN_KEY (or SIGN_PKCS12) when they are given
 #   make test   unit tests (host, ASan + UBSan), the static checks of both DLLs and of the
-#               release archive, and the integration suites under Wine, for every build
-#               this kernel can run
+#               release archive, and the integration suites under Wine, for both builds
+#               (the PE32 one in a guest where this kernel runs no 32-bit programs)
 #   make demo   builds everything and runs tvrprobe against an emulated modem on COM3, in
 #               the PE32 build (where this kernel runs no 32-bit programs: the PE32+ build
 #               natively first, then the PE32 build in a guest under software emulation)
@@ -85,8 +85,9 @@ fuzzbuild:
 unit: host
 	@ctest --test-dir $(ABS_BUILD)/host -L unit -j $(JOBS) --output-on-failure
 
-# Says first which builds this kernel can run, and why not the other: the Wine tests of
-# a build it cannot run are listed by CTest as skipped, never as passed.
+# Says first how each build runs here (the PE32 one in a guest where this kernel runs no
+# 32-bit programs); the Wine tests of a build that can run by neither route are listed
+# by CTest as skipped, with the reason, never as passed.
 test: dll host fuzzbuild dist
 	@tools/setup-machine.sh wine dist
 	@$(RIG) arches >/dev/null
