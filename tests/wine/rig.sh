@@ -5,13 +5,14 @@
 #
 #   rig.sh arches              the builds this machine can run, "x86 x64" or "x64"; for
 #                              each one it cannot run, one line on stderr saying why
-#   rig.sh prefix ARCH         make ARCH's prefix if it is missing (idempotent)
 #   rig.sh run ARCH SUITE      run tests/wine/suite-NAME.sh against ARCH's build
 #   rig.sh exec ARCH|auto CMD  run any command inside the fence (make demo, make bench);
 #                              auto takes the PE32 build where it runs, else the PE32+
 #   rig.sh route x86           how the PE32 build runs here: native, vm, or nothing
-#   rig.sh session ARCH SUITE...  CTest's fixture of ARCH: makes the prefix; where the
-#                              build runs in the guest, runs every SUITE there in one boot
+#   rig.sh session ARCH [SUITE...]  CTest's fixture of ARCH: makes the prefix if it is
+#                              missing (idempotent; in the guest, from or into the cached
+#                              template); where the build runs in the guest, runs every
+#                              SUITE there in one boot
 #   rig.sh report ARCH SUITE   CTest's test of one suite: runs it, or, where the build
 #                              runs in the guest, reports what the session's run of it did
 #
@@ -292,11 +293,6 @@ arches)
     fi
     echo "${runnable[*]+"${runnable[*]}"}"
     ;;
-prefix)
-    [[ $2 == x86 && $(x86_route) == vm ]] && { in_vm "$@"; exit; }
-    require_arch "$2"
-    ensure_prefix
-    ;;
 run)
     [[ $2 == x86 && $(x86_route) == vm ]] && { in_vm "$@"; exit; }
     require_arch "$2"
@@ -327,7 +323,7 @@ exec)
     fenced bash -c 'source "$1/lib.sh"; tvr_begin exec; shift; "$@"; rc=$?; tvr_cleanup; exit $rc' rig "$here" "$@"
     ;;
 *)
-    echo "usage: rig.sh arches | prefix ARCH | run ARCH SUITE | exec ARCH|auto CMD..." >&2
+    echo "usage: rig.sh arches | route x86 | session ARCH [SUITE...] | report ARCH SUITE | run ARCH SUITE | exec ARCH|auto CMD..." >&2
     exit 2
     ;;
 esac
