@@ -1,9 +1,9 @@
 // The telephony part of the Win32 test double: LoadLibraryExA, GetSystemDirectoryA,
-// GetProcAddress and FreeLibrary, and the line functions of a scriptable telephony service. A test fills
-// fake::tapi::Script() with the library's presence, the names it lacks, the answer of
-// lineInitialize and the line devices; every call is logged in the core call log with
-// its arguments (heap blocks appear with their size), libraries and lines are handles
-// of the core registry, so the fixture catches any left open.
+// GetProcAddress and FreeLibrary, and the line functions of a scriptable telephony
+// service. A test fills fake::tapi::Script() with the library's presence, the names it
+// lacks, the answer of lineInitialize and the line devices; every call is logged in the
+// core call log with its arguments (heap blocks appear with their size), libraries and
+// lines are handles of the core registry, so the fixture catches any left open.
 #ifndef TVR_TEST_FAKE_TAPI_H
 #define TVR_TEST_FAKE_TAPI_H
 
