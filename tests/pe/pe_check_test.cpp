@@ -52,16 +52,21 @@ struct ExpectedImports {
 // runtime's start-up would bring (_initterm, _amsg_exit, _lock, vfprintf, TlsGetValue...).
 // Both builds import the same names. A new call in the code is added here.
 const ExpectedImports kImports[] = {
-    {"gdi32.dll", {"DPtoLP", "LPtoDP", "SelectObject"}},
+    {"gdi32.dll", {"CreateFontIndirectW", "DPtoLP", "DeleteObject", "GetDeviceCaps", "GetTextMetricsW", "LPtoDP",
+                   "SelectObject"}},
     {"kernel32.dll",
-     {"ClearCommError", "CloseHandle", "CreateFileA", "FreeLibrary", "GetCommState", "GetLastError", "GetProcAddress",
-      "GetSystemDirectoryA", "GetTickCount", "LoadLibraryExA", "PurgeComm", "ReadFile", "SetCommState",
-      "SetCommTimeouts", "SetupComm", "WaitForSingleObject", "WriteFile"}},
+     {"ClearCommError", "CloseHandle", "CreateEventA", "CreateFileA", "CreateThread", "FreeLibrary", "GetCommState",
+      "GetLastError", "GetProcAddress", "GetSystemDirectoryA", "GetTickCount", "LoadLibraryExA", "PurgeComm",
+      "ReadFile", "SetCommState", "SetCommTimeouts", "SetEvent", "SetupComm", "WaitForMultipleObjects",
+      "WaitForSingleObject", "WriteFile", "lstrcpynW"}},
     {"msvcrt.dll", {"free", "malloc"}},
     {"user32.dll",
-     {"DrawTextA", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect", "LoadIconA",
-      "ReleaseDC", "SendDlgItemMessageA", "SendMessageA", "SetFocus", "SetWindowPos", "SetWindowTextA",
-      "wsprintfA"}},
+     {"AdjustWindowRectEx", "CreateWindowExW", "DefWindowProcW", "DestroyWindow", "DispatchMessageW", "DrawTextA",
+      "DrawTextW", "EnableWindow", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect",
+      "GetWindowTextW", "IsDialogMessageW", "IsIconic", "LoadCursorW", "LoadIconA", "MsgWaitForMultipleObjects",
+      "PeekMessageW", "PostQuitMessage", "RegisterClassExW", "ReleaseDC", "SendDlgItemMessageA", "SendMessageA",
+      "SendMessageW", "SetFocus", "SetRect", "SetWindowPos", "SetWindowTextA", "SetWindowTextW", "ShowWindow",
+      "SystemParametersInfoW", "TranslateMessage", "UnregisterClassW", "wsprintfA", "wsprintfW"}},
 };
 
 // Sections that only the C runtime's start-up brings: its initializer tables (.CRT),
@@ -84,6 +89,7 @@ const ExpectedExport kExports[] = {
     {"TVRInitTextDialog", 2},
     {"TVRModemAvailable", 3},
     {"TVRScanForModem", 4},
+    {"TVRFindModem", 5},
 };
 
 std::string Lower(std::string str)
