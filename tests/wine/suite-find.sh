@@ -248,11 +248,24 @@ for dpi in 96 144; do
     [[ $dpi == 96 ]] || set_dpi "$dpi"
     for n in 1 2 3 4; do tvr_emu "$n" silent; done
     shot=$TVR_LOG_DIR/screen-${dpi}dpi.png
-    # The window stays up until the Cancel at 5 s; the screen is taken 3 s into the run.
-    (tvr_host find --owner --modes at-once --cancel-at 5000) &
+    probe=$TVR_LOG_DIR/probe-${dpi}dpi.png
+    rm -f "$shot"
+    # 96 DPI with the English default text, 144 DPI with a caller's UTF-16 message. The
+    # window stays up until the Cancel at 8 s; the screen is taken a second after it
+    # first shows anything (Wine may take a few seconds to start on a loaded machine).
+    if [[ $dpi == 96 ]]; then message=(); else message=(--message "Suche nach Ihrem Modem an COM1 bis COM4 … Bitte warten Sie, es dauert höchstens zehn Sekunden."); fi
+    (tvr_host find --owner --modes at-once --cancel-at 8000 "${message[@]}") &
     runner=$!
-    sleep 3.5
-    import -window root "$shot" 2>/dev/null || true
+    for i in $(seq 1 60); do
+        sleep 0.25
+        import -window root "$probe" 2>/dev/null || continue
+        if [[ $(convert "$probe" -format '%[fx:mean>0.05]' info: 2>/dev/null) == 1 ]]; then
+            sleep 1
+            import -window root "$shot" 2>/dev/null || true
+            break
+        fi
+    done
+    rm -f "$probe"
     wait "$runner" || true
     tvr_emu_stop
     [[ $dpi == 96 ]] || set_dpi 96

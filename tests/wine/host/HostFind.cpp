@@ -9,7 +9,8 @@
 //                       owner_disabled_during=yes|no wm_null_max_ms=T wm_null_late=N
 //                       owner_enabled_after=yes|no owner_active_after=yes|no
 //                       find_window=x,y,cx,cy window_gone=yes|no
-//     --message TEXT    the message (UTF-8), else NULL
+//     --message TEXT    the message, else NULL (Wine hands a program its arguments in
+//                       the ANSI code page: the text is read back from it to UTF-16)
 //     --cancel-at MS    another thread cancels the search MS after it began, by
 //     --cancel-by HOW   button (a click on Cancel), esc (Esc to the window) or close
 //                       (the window's close command); prints cancel_to_return_ms=T
@@ -183,7 +184,7 @@ static int RunFind(const TelvaridApi *pApi, int argc, char **argv)
     }
     WCHAR szMessage[1024];
     if (pszMessage)
-        MultiByteToWideChar(CP_UTF8, 0, pszMessage, -1, szMessage, 1024);
+        MultiByteToWideChar(CP_ACP, 0, pszMessage, -1, szMessage, 1024);
 
     char szModes[64];
     lstrcpynA(szModes, pszModes, sizeof szModes);
