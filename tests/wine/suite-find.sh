@@ -230,6 +230,20 @@ tvr_expect_value quit_reposted 7
 tvr_expect_value owner_enabled_after yes
 expect_all_closed 1
 
+tvr_case "a second call made while one runs is refused at once with -1 and port 0; the first finds the modem"
+tvr_emu 1 silent
+tvr_emu 2 crlf
+tvr_host find --owner --modes at-once --second-at 500
+tvr_emu_stop
+tvr_expect_eq "first result" 1 "$(mode_value at-once result)"
+tvr_expect_eq "first port" 2 "$(mode_value at-once port)"
+tvr_expect_value second_result -1
+tvr_expect_value second_port 0
+# Refused before any port is touched: each port was opened by the first call alone.
+tvr_expect_eq "COM1 opens" 1 "$(tvr_emu_count 1 open)"
+tvr_expect_eq "COM2 opens" 1 "$(tvr_emu_count 2 open)"
+tvr_expect_num "$(tvr_value second_ms | cut -d. -f1)" "<" 100 "the refusal's time (ms)"
+
 # The window at the system's DPI: LogPixels for the prefix, then a fresh wineserver, as a
 # user's change of display scaling takes effect at the next sign-in.
 set_dpi() {

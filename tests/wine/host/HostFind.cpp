@@ -16,6 +16,9 @@
 //                       (the window's close command); prints cancel_to_return_ms=T
 //     --quit-at MS      another thread posts WM_QUIT 7 to this thread MS after the start;
 //                       prints quit_reposted=CODE|none
+//     --second-at MS    another thread makes a second TVRFindModem call (no owner) MS
+//                       after the start; prints second_result=R second_port=N
+//                       second_ms=T
 //
 // A watcher thread sends the owner WM_NULL with SendMessageTimeout every 50 ms while the
 // search runs, as Windows does to tell a hung window, and notes the longest answer and
@@ -39,6 +42,11 @@ struct Watch {
     double cancelAtMs; // < 0: no cancel
     const char *pszCancelBy;
     double quitAtMs;   // < 0: no WM_QUIT
+    double secondAtMs; // < 0: no second call
+    PFN_TVRFINDMODEM pfnFind;
+    int nSecondResult;
+    int nSecondPort;
+    double secondMs;
     volatile LONG lDone;
     // Results
     double wmNullMaxMs;
@@ -111,6 +119,14 @@ static DWORD WINAPI Watcher(LPVOID lpParam)
                 PostMessageW(hwndCancel, BM_CLICK, 0, 0);
             }
         }
+        if (w->secondAtMs >= 0 && elapsed >= w->secondAtMs) {
+            LARGE_INTEGER t1;
+            QueryPerformanceCounter(&t1);
+            w->nSecondPort = 12345;
+            w->nSecondResult = w->pfnFind(NULL, NULL, &w->nSecondPort, 0);
+            w->secondMs = HostElapsedMs(&t1);
+            w->secondAtMs = -1;
+        }
         if (w->quitAtMs >= 0 && !bQuitSent && elapsed >= w->quitAtMs) {
             QueryPerformanceCounter(&w->cancelledAt);
             PostThreadMessageW(w->dwMainThread, WM_QUIT, 7, 0);
@@ -153,7 +169,7 @@ static int RunFind(const TelvaridApi *pApi, int argc, char **argv)
     const char *pszModes = "at-once,in-turn";
     const char *pszMessage = NULL;
     const char *pszCancelBy = "button";
-    double cancelAtMs = -1, quitAtMs = -1;
+    double cancelAtMs = -1, quitAtMs = -1, secondAtMs = -1;
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--ordinal") == 0)
             bOrdinal = true;
@@ -171,6 +187,8 @@ static int RunFind(const TelvaridApi *pApi, int argc, char **argv)
             pszCancelBy = argv[++i];
         else if (strcmp(argv[i], "--quit-at") == 0 && i + 1 < argc)
             quitAtMs = atof(argv[++i]);
+        else if (strcmp(argv[i], "--second-at") == 0 && i + 1 < argc)
+            secondAtMs = atof(argv[++i]);
         else {
             fprintf(stderr, "tvrhost find: unknown option %s\n", argv[i]);
             return 2;
@@ -198,6 +216,8 @@ static int RunFind(const TelvaridApi *pApi, int argc, char **argv)
         watch.cancelAtMs = cancelAtMs;
         watch.pszCancelBy = pszCancelBy;
         watch.quitAtMs = quitAtMs;
+        watch.secondAtMs = secondAtMs;
+        watch.pfnFind = pfnFind;
         QueryPerformanceCounter(&watch.start);
         HANDLE hWatcher = bOwner ? CreateThread(NULL, 0, Watcher, &watch, 0, NULL) : NULL;
 
@@ -227,6 +247,9 @@ static int RunFind(const TelvaridApi *pApi, int argc, char **argv)
         printf("mode=%s result=%d port=%d ms=%.1f\n", pszMode, nResult, bNullPort ? -1 : nPort, ms);
         if (watch.bCancelSent)
             printf("cancel_to_return_ms=%.1f\n", cancelToReturn);
+        if (secondAtMs >= 0)
+            printf("second_result=%d second_port=%d second_ms=%.1f\n", watch.nSecondResult, watch.nSecondPort,
+                   watch.secondMs);
         if (quitAtMs >= 0) {
             MSG msg;
             if (PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
