@@ -24,6 +24,8 @@ for tool in osslsigncode openssl; do
         exit 1
     fi
 done
+# Which signer this run proves: tools/setup-machine.sh dist installs Debian 12's own.
+echo "note  signing with $(osslsigncode --version 2>&1 | head -1 | sed "s/,.*//")"
 work=$(mktemp -d "${TMPDIR:-/tmp}/tvr-signing.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failed=0
@@ -109,12 +111,17 @@ else
     fail "signing with SIGN_PKCS12 and TVR_SIGN_PASSWORD failed:"
     sed 's/^/      /' "$work/pkcs12.log"
 fi
+# Stopped by the password itself: osslsigncode got it and could not open the PKCS#12
+# file with it (a signer that never read the password would stop here too).
 if TVR_SIGN_PASSWORD="the wrong one" dist wrong -DTVR_SIGN_PKCS12="$work/author.p12"; then
     fail "a PKCS#12 file with the wrong password signed a release"
 elif compgen -G "$work/wrong/*.zip" >/dev/null; then
     fail "a PKCS#12 file with the wrong password left an archive behind"
+elif ! grep -q 'PKCS#12 file' "$work/wrong.log"; then
+    fail "a PKCS#12 file with the wrong password stops the release, but not at the PKCS#12 file:"
+    sed 's/^/      /' "$work/wrong.log"
 else
-    pass "a PKCS#12 file with the wrong password stops the release, with no archive"
+    pass "a PKCS#12 file with the wrong password stops the release at the PKCS#12 file, with no archive"
 fi
 
 # Altered after signing: one byte of the code of a DLL, one byte of a program.
