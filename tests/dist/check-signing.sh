@@ -8,8 +8,9 @@
 #   - in each, both telvarid.dll and both tvrprobe.exe carry an Authenticode SHA-256
 #     signature that "osslsigncode verify" accepts against that certificate and whose
 #     digest matches the file; the static PE checks (exports, imports, start-up, size)
-#     pass on the signed DLLs; "sha256sum -c" passes on both SHA256SUMS, which were
-#     made after signing; README.txt says the release is signed;
+#     pass on the signed DLLs, and the hardening checks (ASLR, DEP, relocations) on all
+#     four; "sha256sum -c" passes on both SHA256SUMS, which were made after signing;
+#     README.txt says the release is signed;
 #   - a signed DLL and a signed program altered after signing fail the verification;
 #   - the release of "make dist" (build/dist, unsigned) carries no signature and its
 #     README.txt says it is unsigned.
@@ -79,11 +80,12 @@ check_signed() {
             printf '%s\n' "$out" | tail -8 | sed 's/^/      /'
         fi
     done
-    if out=$(TVR_PE_DLL32=$root/x86/telvarid.dll TVR_PE_DLL64=$root/x64/telvarid.dll "$pecheck" \
-        --gtest_filter='Builds/*' --gtest_brief=1 2>&1); then
-        pass "$name: the static PE checks pass on both signed DLLs"
+    if out=$(TVR_PE_DLL32=$root/x86/telvarid.dll TVR_PE_DLL64=$root/x64/telvarid.dll \
+        TVR_PE_PROBE32=$root/x86/tvrprobe.exe TVR_PE_PROBE64=$root/x64/tvrprobe.exe "$pecheck" \
+        --gtest_filter='Builds/*:Shipped/*' --gtest_brief=1 2>&1); then
+        pass "$name: the static PE checks pass on both signed DLLs, and the hardening checks on all four files"
     else
-        fail "$name: the static PE checks on the signed DLLs:"
+        fail "$name: the static PE checks on the signed files:"
         printf '%s\n' "$out" | grep -E 'Failure|FAILED|Which is|Expected|^  ' | head -20 | sed 's/^/      /'
     fi
     if (cd "$work/$name" && sha256sum --strict -c --quiet SHA256SUMS) &&
