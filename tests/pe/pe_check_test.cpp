@@ -71,8 +71,12 @@ const ExpectedImports kImports[] = {
 };
 
 // Sections that only the C runtime's start-up brings: its initializer tables (.CRT),
-// thread-local storage (.tls), and the DWARF unwind tables of its objects (.eh_frame).
-const char *const kStartupSections[] = {".CRT", ".tls", ".eh_frame", ".ctors", ".dtors"};
+// thread-local storage (.tls), and the DWARF unwind tables of its objects (.eh_frame,
+// which a stripped image names by the 8 characters a section header holds: ".eh_fram").
+// A static constructor leaves no trace here: the linker folds .ctors and .dtors into
+// .text, so a DLL whose constructor never runs looks like any other. The objects show it
+// (tests/pe/check-objects.sh, static.objects.*).
+const char *const kStartupSections[] = {".CRT", ".tls", ".eh_fram"};
 
 // The most a DLL may weigh, without the certificate table a signature appends.
 const uint64_t kMaxImageBytes = 16 * 1024;
