@@ -356,8 +356,7 @@ INSTANTIATE_TEST_SUITE_P(Alterations, AlteredDll, ::testing::ValuesIn(kAlteratio
                              return std::string(info.param.pszName);
                          });
 
-// Code that could be rewritten at run time: the first executable section made writable
-// too. And relocation blocks whose entries are all padding move nothing.
+// Code that could be rewritten at run time: the code section made writable too.
 TEST(HardeningJudgment, NamesAWritableCodeSection)
 {
     std::vector<uint8_t> bytes = ReadBytes(TVR_DLL64_PATH);
@@ -371,6 +370,8 @@ TEST(HardeningJudgment, NamesAWritableCodeSection)
     EXPECT_EQ(std::vector<std::string>{"section .text is writable and executable"}, HardeningFaults(image));
 }
 
+// Relocation blocks whose entries are all padding move nothing: a directory of such
+// blocks is no relocation at all, however large.
 TEST(HardeningJudgment, CountsNoPaddingAsARelocation)
 {
     std::vector<uint8_t> bytes = ReadBytes(TVR_DLL64_PATH);
