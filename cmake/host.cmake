@@ -79,12 +79,13 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/telephony_allocs.cpp)
 endif()
 
 # Static checks of both DLLs, read as files without Wine, so they run on every machine:
-# machine type, exports by name and ordinal, imports, version resource.
+# machine type, exports by name and ordinal, imports, version resource; and of every
+# shipped binary, the hardening a security review reads (ASLR, DEP, relocations).
 add_executable(tvr_pecheck ${CMAKE_SOURCE_DIR}/tests/pe/pe_check_test.cpp ${CMAKE_SOURCE_DIR}/tests/pe/pe_image.cpp)
 target_compile_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)
 target_link_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS})
 target_compile_definitions(tvr_pecheck PRIVATE TVR_DLL32_PATH="${TVR_DLL_DIR}/telvarid.dll"
-  TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll")
+  TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll" TVR_DLL32_DIR="${TVR_DLL_DIR}" TVR_DLL64_DIR="${TVR_DLL64_DIR}")
 target_link_libraries(tvr_pecheck PRIVATE GTest::gtest GTest::gtest_main)
 gtest_discover_tests(tvr_pecheck TEST_PREFIX "static." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS static)
 # The objects both DLLs are linked from need no C runtime start-up (DllMain is the entry).
