@@ -88,11 +88,19 @@ unit: host
 # Says first how each build runs here (the PE32 one in a guest where this kernel runs no
 # 32-bit programs); the Wine tests of a build that can run by neither route are listed
 # by CTest as skipped, with the reason, never as passed.
-test: dll host fuzzbuild dist
-	@tools/setup-machine.sh wine dist
+# Each phase is timed; the table at the end says where the time went, suite by suite.
+PHASES := $(ABS_BUILD)/phases.tsv
+PHASE := tools/phases.sh run $(PHASES)
+test:
+	@rm -f $(PHASES) $(ABS_BUILD)/rig/*/logs/*.cost
+	@$(PHASE) "build: the DLLs, tools and tests" $(MAKE) dll host fuzzbuild
+	@$(PHASE) "build: the release archive" $(MAKE) dist
+	@$(PHASE) "setup: Wine, the guest, signing" tools/setup-machine.sh wine dist
 	@$(RIG) arches >/dev/null
-	@ctest --test-dir $(ABS_BUILD)/fuzz -j $(JOBS) --output-on-failure
-	@ctest --test-dir $(ABS_BUILD)/host -j $(JOBS) --output-on-failure
+	@$(PHASE) "fuzzers: replay of each corpus" ctest --test-dir $(ABS_BUILD)/fuzz -j $(JOBS) --output-on-failure
+	@rc=0; $(PHASE) "CTest: unit, static and Wine suites" ctest --test-dir $(ABS_BUILD)/host -j $(JOBS) \
+		--output-on-failure --output-junit $(ABS_BUILD)/host/junit.xml || rc=$$?; \
+	tools/phases.sh summary $(PHASES) $(ABS_BUILD)/rig $(ABS_BUILD)/host/junit.xml; exit $$rc
 
 demo: dll host
 	@tools/setup-machine.sh wine

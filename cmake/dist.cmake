@@ -157,10 +157,12 @@ if(signing)
     list(APPEND sign_options -ts ${TVR_SIGN_TIMESTAMP_URL})
   endif()
   # The password goes from the environment to osslsigncode's standard input through the
-  # shell's own printf, so no process's command line ever holds it.
+  # shell's own printf, so no process's command line ever holds it. osslsigncode reads
+  # it as a file: "/dev/stdin", since "-" for standard input came only with 2.9, and
+  # Debian 12 ships 2.5, which takes "-" for a file of that name and signs nothing.
   set(sign_password)
   if(DEFINED ENV{TVR_SIGN_PASSWORD})
-    set(sign_password -readpass -)
+    set(sign_password -readpass /dev/stdin)
   endif()
   foreach(file x86/telvarid.dll x64/telvarid.dll x86/tvrprobe.exe x64/tvrprobe.exe)
     set(unsigned ${root}/${file}.unsigned)

@@ -36,14 +36,18 @@ endif()
 # Integration level: the real DLLs under Wine. Each tests/wine/suite-*.sh is one CTest
 # test per build: wine32.NAME runs it against the PE32 DLL under wine32, wine64.NAME
 # against the PE32+ DLL under wine64. Each build has its own private Wine prefix, made
-# by its fixture (GROUP.prefix); the suites run one at a time because they share the
-# display and the machine's two cores.
+# by its fixture (GROUP.prefix); the suites that run on this machine run one at a time
+# (the lock wine-native), because their timing checks must not share the machine's two
+# cores with each other.
 # Where the kernel runs no 32-bit programs, the PE32 build runs inside a guest
 # (tests/vm): wine32.prefix then boots it once, makes the prefix there and runs every
 # suite in that one boot, each suite's output, status and time under the rig folder;
 # each wine32.NAME prints its suite's output and ends with its status, so CTest lists it
-# passed or failed exactly as a native run. Only where neither route can run does a test
-# exit with 77 after a line that says why: CTest lists it as skipped.
+# passed or failed exactly as a native run. The guest's session holds no lock: the
+# native suites run beside it, while the guest's own suites keep their timing honest by
+# measuring against a reference taken in the guest at the same time (suite-hostile.sh).
+# Only where neither route can run does a test exit with 77 after a line that says why:
+# CTest lists it as skipped.
 set(TVR_DLL_DIR "${CMAKE_SOURCE_DIR}/build/dll" CACHE PATH "build folder of the dll preset (PE32)")
 set(TVR_DLL64_DIR "${CMAKE_SOURCE_DIR}/build/dll64" CACHE PATH "build folder of the dll64 preset (PE32+)")
 # The Wine prefixes, port links and logs: one rig for the tests, the demo and the bench.
@@ -62,13 +66,14 @@ if(TVR_WINE_SUITES)
     # hour; the guest stops itself after 4500 s and says so, before CTest's time-out.
     add_test(NAME ${group}.prefix COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/rig.sh session ${arch} ${TVR_WINE_SUITES})
     set_tests_properties(${group}.prefix PROPERTIES FIXTURES_SETUP ${group}prefix LABELS "wine;${group}"
-      ENVIRONMENT "${TVR_RIG_ENV}" TIMEOUT 4800 SKIP_RETURN_CODE 77 RUN_SERIAL ON)
+      ENVIRONMENT "${TVR_RIG_ENV}" TIMEOUT 4800 SKIP_RETURN_CODE 77 COST 100000)
     foreach(suite ${TVR_WINE_SUITES})
       get_filename_component(name ${suite} NAME_WE)
       string(REPLACE "suite-" "" name ${name})
       add_test(NAME ${group}.${name} COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/rig.sh report ${arch} ${suite})
-      set_tests_properties(${group}.${name} PROPERTIES FIXTURES_REQUIRED ${group}prefix RUN_SERIAL ON
-        LABELS "wine;${group}" ENVIRONMENT "${TVR_RIG_ENV}" TIMEOUT 900 SKIP_RETURN_CODE 77)
+      set_tests_properties(${group}.${name} PROPERTIES FIXTURES_REQUIRED ${group}prefix
+        RESOURCE_LOCK wine-native LABELS "wine;${group}" ENVIRONMENT "${TVR_RIG_ENV}" TIMEOUT 900
+        SKIP_RETURN_CODE 77)
     endforeach()
   endforeach()
 endif()
@@ -83,12 +88,13 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/telephony_allocs.cpp)
 endif()
 
 # Static checks of both DLLs, read as files without Wine, so they run on every machine:
-# machine type, exports by name and ordinal, imports, version resource.
+# machine type, exports by name and ordinal, imports, version resource; and of every
+# shipped binary, the hardening a security review reads (ASLR, DEP, relocations).
 add_executable(tvr_pecheck ${CMAKE_SOURCE_DIR}/tests/pe/pe_check_test.cpp ${CMAKE_SOURCE_DIR}/tests/pe/pe_image.cpp)
 target_compile_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)
 target_link_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS})
 target_compile_definitions(tvr_pecheck PRIVATE TVR_DLL32_PATH="${TVR_DLL_DIR}/telvarid.dll"
-  TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll")
+  TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll" TVR_DLL32_DIR="${TVR_DLL_DIR}" TVR_DLL64_DIR="${TVR_DLL64_DIR}")
 target_link_libraries(tvr_pecheck PRIVATE GTest::gtest GTest::gtest_main)
 gtest_discover_tests(tvr_pecheck TEST_PREFIX "static." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS static)
 # The objects both DLLs are linked from need no C runtime start-up (DllMain is the entry).
@@ -114,10 +120,10 @@ add_test(NAME static.dist.signing COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-s
   ${TVR_DLL_DIR} ${TVR_DLL64_DIR} ${TVR_DIST_ZIP} $<TARGET_FILE:tvr_pecheck>)
 set_tests_properties(static.dist.signing PROPERTIES LABELS static)
 # Two releases of this commit, built from two folders into two others, are the same
-# bytes. Builds everything twice: alone, with the time of two builds.
+# bytes. Builds everything twice, so never beside a native Wine suite's timing checks.
 add_test(NAME static.dist.reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/dist/check-reproducible.sh
   ${CMAKE_SOURCE_DIR})
-set_tests_properties(static.dist.reproducible PROPERTIES LABELS static RUN_SERIAL ON TIMEOUT 1800
+set_tests_properties(static.dist.reproducible PROPERTIES LABELS static RESOURCE_LOCK wine-native TIMEOUT 1800
   SKIP_RETURN_CODE 77)
 # The report reads the telephony blocks with the library's own readers: TapiLayout.cpp,
 # compiled with <windows.h> resolved to the test double (it calls no platform function).

@@ -11,7 +11,8 @@
 #           32-bit programs: tests/vm)
 #   dist    the release archive: zip and llvm-dlltool (an import library for MSVC),
 #           clang and lld-link (a program linked against it as MSVC links one),
-#           osslsigncode and openssl to sign it (Authenticode) and to test the signing
+#           osslsigncode (Debian 12's own, never a backport) and openssl to sign it
+#           (Authenticode) and to test the signing
 #   fuzz    the fuzzers: clang with libFuzzer and the sanitizer runtimes
 set -euo pipefail
 
@@ -46,11 +47,24 @@ if [[ " $* " == *" wine "* ]] && ! "$(dirname "$0")/../tests/vm/image.sh" --kern
     echo "setup: apt-get update (the guest's kernel package, linux-image-amd64, is unknown to apt)"
     $sudo apt-get update -qq
 fi
-((${#missing[@]} == 0)) && exit 0
-
-echo "setup: installing ${missing[*]}"
-if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+if ((${#missing[@]} > 0)); then
+    echo "setup: installing ${missing[*]}"
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    $sudo apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-$sudo apt-get update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+# The release is signed and tested with the osslsigncode of Debian 12's main archive
+# (2.5), the one a fresh machine gets. A backport (2.9 and later) accepts options that
+# 2.5 refuses and would hide such a fault, so it gives way to the main archive's.
+if [[ " $* " == *" dist "* ]]; then
+    version=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
+    if [[ $version == *~bpo* ]]; then
+        echo "setup: osslsigncode $version is a backport: installing Debian 12's own"
+        $sudo apt-get update -qq
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            --allow-downgrades osslsigncode/bookworm >/dev/null
+    fi
+fi

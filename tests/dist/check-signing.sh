@@ -8,8 +8,9 @@
 #   - in each, both telvarid.dll and both tvrprobe.exe carry an Authenticode SHA-256
 #     signature that "osslsigncode verify" accepts against that certificate and whose
 #     digest matches the file; the static PE checks (exports, imports, start-up, size)
-#     pass on the signed DLLs; "sha256sum -c" passes on both SHA256SUMS, which were
-#     made after signing; README.txt says the release is signed;
+#     pass on the signed DLLs, and the hardening checks (ASLR, DEP, relocations) on all
+#     four; "sha256sum -c" passes on both SHA256SUMS, which were made after signing;
+#     README.txt says the release is signed;
 #   - a signed DLL and a signed program altered after signing fail the verification;
 #   - the release of "make dist" (build/dist, unsigned) carries no signature and its
 #     README.txt says it is unsigned.
@@ -24,6 +25,8 @@ for tool in osslsigncode openssl; do
         exit 1
     fi
 done
+# Which signer this run proves: tools/setup-machine.sh dist installs Debian 12's own.
+echo "note  signing with $(osslsigncode --version 2>&1 | head -1 | sed "s/,.*//")"
 work=$(mktemp -d "${TMPDIR:-/tmp}/tvr-signing.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failed=0
@@ -77,11 +80,12 @@ check_signed() {
             printf '%s\n' "$out" | tail -8 | sed 's/^/      /'
         fi
     done
-    if out=$(TVR_PE_DLL32=$root/x86/telvarid.dll TVR_PE_DLL64=$root/x64/telvarid.dll "$pecheck" \
-        --gtest_filter='Builds/*' --gtest_brief=1 2>&1); then
-        pass "$name: the static PE checks pass on both signed DLLs"
+    if out=$(TVR_PE_DLL32=$root/x86/telvarid.dll TVR_PE_DLL64=$root/x64/telvarid.dll \
+        TVR_PE_PROBE32=$root/x86/tvrprobe.exe TVR_PE_PROBE64=$root/x64/tvrprobe.exe "$pecheck" \
+        --gtest_filter='Builds/*:Shipped/*' --gtest_brief=1 2>&1); then
+        pass "$name: the static PE checks pass on both signed DLLs, and the hardening checks on all four files"
     else
-        fail "$name: the static PE checks on the signed DLLs:"
+        fail "$name: the static PE checks on the signed files:"
         printf '%s\n' "$out" | grep -E 'Failure|FAILED|Which is|Expected|^  ' | head -20 | sed 's/^/      /'
     fi
     if (cd "$work/$name" && sha256sum --strict -c --quiet SHA256SUMS) &&
@@ -109,12 +113,17 @@ else
     fail "signing with SIGN_PKCS12 and TVR_SIGN_PASSWORD failed:"
     sed 's/^/      /' "$work/pkcs12.log"
 fi
+# Stopped by the password itself: osslsigncode got it and could not open the PKCS#12
+# file with it (a signer that never read the password would stop here too).
 if TVR_SIGN_PASSWORD="the wrong one" dist wrong -DTVR_SIGN_PKCS12="$work/author.p12"; then
     fail "a PKCS#12 file with the wrong password signed a release"
 elif compgen -G "$work/wrong/*.zip" >/dev/null; then
     fail "a PKCS#12 file with the wrong password left an archive behind"
+elif ! grep -q 'PKCS#12 file' "$work/wrong.log"; then
+    fail "a PKCS#12 file with the wrong password stops the release, but not at the PKCS#12 file:"
+    sed 's/^/      /' "$work/wrong.log"
 else
-    pass "a PKCS#12 file with the wrong password stops the release, with no archive"
+    pass "a PKCS#12 file with the wrong password stops the release at the PKCS#12 file, with no archive"
 fi
 
 # Altered after signing: one byte of the code of a DLL, one byte of a program.

@@ -1,6 +1,7 @@
 // Both builds of telvarid.dll read as files, without Wine, on every machine: the
 // machine type, the export table a setup program resolves names and ordinals through,
-// and the import table that must name the system's own DLLs only.
+// and the import table that must name the system's own DLLs only. And every binary the
+// release ships, for the ASLR and DEP that a security review looks for.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,12 +25,17 @@ struct Build {
     bool bUnwindData;  // x86-64: Windows walks stacks through .pdata and .xdata
 };
 
-// The build's DLL, or the file the build's variable names: the release checks read the
-// DLLs of a signed archive with the same tests.
+// The built file, or the one its variable names: the release checks read the binaries
+// of a signed archive with the same tests.
+std::string PathOf(const char *pszPath, const char *pszPathVariable)
+{
+    const char *pszOther = std::getenv(pszPathVariable);
+    return pszOther != nullptr && *pszOther != '\0' ? pszOther : pszPath;
+}
+
 std::string PathOf(const Build &build)
 {
-    const char *pszOther = std::getenv(build.pszPathVariable);
-    return pszOther != nullptr && *pszOther != '\0' ? pszOther : build.pszPath;
+    return PathOf(build.pszPath, build.pszPathVariable);
 }
 
 // Names the build in the test's name and in messages, not its bytes.
@@ -70,8 +76,12 @@ const ExpectedImports kImports[] = {
 };
 
 // Sections that only the C runtime's start-up brings: its initializer tables (.CRT),
-// thread-local storage (.tls), and the DWARF unwind tables of its objects (.eh_frame).
-const char *const kStartupSections[] = {".CRT", ".tls", ".eh_frame", ".ctors", ".dtors"};
+// thread-local storage (.tls), and the DWARF unwind tables of its objects (.eh_frame,
+// which a stripped image names by the 8 characters a section header holds: ".eh_fram").
+// A static constructor leaves no trace here: the linker folds .ctors and .dtors into
+// .text, so a DLL whose constructor never runs looks like any other. The objects show it
+// (tests/pe/check-objects.sh, static.objects.*).
+const char *const kStartupSections[] = {".CRT", ".tls", ".eh_fram"};
 
 // The most a DLL may weigh, without the certificate table a signature appends: room for
 // the find (threads and its window) beside the four first exports.
@@ -215,6 +225,191 @@ TEST_P(DllFile, CarriesAVersionResource)
 
 INSTANTIATE_TEST_SUITE_P(Builds, DllFile, ::testing::ValuesIn(kBuilds),
                          [](const ::testing::TestParamInfo<Build> &info) { return std::string(info.param.pszName); });
+
+// What a security review reads on every binary an installer unpacks, from the published
+// PE/COFF layout.
+const uint16_t kMagicPe32 = 0x10B;
+const uint16_t kMagicPe32Plus = 0x20B;
+const uint16_t kFileRelocsStripped = 0x0001;  // COFF: the image can load only at its base
+const uint16_t kDllHighEntropyVa = 0x0020;    // PE32+: the whole 64-bit range for ASLR
+const uint16_t kDllDynamicBase = 0x0040;      // ASLR may move the image
+const uint16_t kDllNxCompat = 0x0100;         // DEP: data is never run
+const uint32_t kSectionExecute = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
+const uint32_t kSectionWrite = 0x80000000;    // IMAGE_SCN_MEM_WRITE
+
+// Everything wrong with an image's hardening, one line each; none for a sound image.
+// ASLR needs the flag and relocations to move the image by: the flag without them
+// leaves the image at its preferred base.
+std::vector<std::string> HardeningFaults(const PeImage &image)
+{
+    std::vector<std::string> faults;
+    if ((image.wDllCharacteristics & kDllDynamicBase) == 0)
+        faults.push_back("no DYNAMIC_BASE");
+    if ((image.wDllCharacteristics & kDllNxCompat) == 0)
+        faults.push_back("no NX_COMPAT");
+    if (image.wMagic == kMagicPe32Plus && (image.wDllCharacteristics & kDllHighEntropyVa) == 0)
+        faults.push_back("no HIGH_ENTROPY_VA");
+    if ((image.wCharacteristics & kFileRelocsStripped) != 0)
+        faults.push_back("relocations stripped");
+    if (image.dwRelocCount == 0)
+        faults.push_back("no base relocations");
+    for (size_t i = 0; i < image.sectionFlags.size() && i < image.sectionNames.size(); ++i) {
+        if ((image.sectionFlags[i] & kSectionWrite) != 0 && (image.sectionFlags[i] & kSectionExecute) != 0)
+            faults.push_back("section " + image.sectionNames[i] + " is writable and executable");
+    }
+    return faults;
+}
+
+// Every binary the project ships, each checked as a security review checks it. A new
+// one (a plug-in, another program) is one more line.
+struct Shipped {
+    const char *pszName;
+    const char *pszPath;
+    const char *pszPathVariable; // an environment variable that names another file to read
+    uint16_t wMagic;
+};
+
+void PrintTo(const Shipped &shipped, std::ostream *pos)
+{
+    *pos << shipped.pszName;
+}
+
+const Shipped kShipped[] = {
+    {"TelvaridPE32", TVR_DLL32_DIR "/telvarid.dll", "TVR_PE_DLL32", kMagicPe32},
+    {"TelvaridPE32plus", TVR_DLL64_DIR "/telvarid.dll", "TVR_PE_DLL64", kMagicPe32Plus},
+    {"TvrprobePE32", TVR_DLL32_DIR "/tvrprobe.exe", "TVR_PE_PROBE32", kMagicPe32},
+    {"TvrprobePE32plus", TVR_DLL64_DIR "/tvrprobe.exe", "TVR_PE_PROBE64", kMagicPe32Plus},
+};
+
+class ShippedFile : public ::testing::TestWithParam<Shipped> {};
+
+TEST_P(ShippedFile, LoadsWithAslrAndDepAndNoWritableCode)
+{
+    PeImage image;
+    ASSERT_EQ("", ReadPeFile(PathOf(GetParam().pszPath, GetParam().pszPathVariable), &image));
+    EXPECT_EQ(GetParam().wMagic, image.wMagic);
+    EXPECT_EQ(std::vector<std::string>(), HardeningFaults(image))
+        << "DllCharacteristics 0x" << std::hex << image.wDllCharacteristics << std::dec << ", "
+        << image.dwRelocCount << " base relocations";
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, ShippedFile, ::testing::ValuesIn(kShipped),
+                         [](const ::testing::TestParamInfo<Shipped> &info) { return std::string(info.param.pszName); });
+
+// The judgment itself, on the PE32+ DLL altered in memory one field at a time: each
+// loss is named, and only it. Offsets from the PE/COFF layout: e_lfanew at 0x3C, the COFF
+// header after the 4-byte signature, the optional header 20 bytes later.
+struct Alteration {
+    const char *pszName;
+    uint32_t dwOffset;   // from the optional header, or from the COFF header when bCoff
+    bool bCoff;
+    uint32_t dwAnd;      // the 16- or 32-bit field is ANDed with this, then ORed with dwOr
+    uint32_t dwOr;
+    bool bWide;          // a 32-bit field
+    std::vector<std::string> faults;
+};
+
+const Alteration kAlterations[] = {
+    {"AsBuilt", 70, false, 0xFFFF, 0, false, {}},
+    {"DynamicBaseCleared", 70, false, 0xFFBF, 0, false, {"no DYNAMIC_BASE"}},
+    {"NxCompatCleared", 70, false, 0xFEFF, 0, false, {"no NX_COMPAT"}},
+    {"HighEntropyVaCleared", 70, false, 0xFFDF, 0, false, {"no HIGH_ENTROPY_VA"}},
+    {"EveryDllFlagCleared", 70, false, 0, 0, false, {"no DYNAMIC_BASE", "no NX_COMPAT", "no HIGH_ENTROPY_VA"}},
+    // Data directory 5 of PE32+ (its directories start at 112): its size.
+    {"RelocationDirectoryEmptied", 112 + 5 * 8 + 4, false, 0, 0, true, {"no base relocations"}},
+    {"RelocsStrippedSet", 18, true, 0xFFFF, kFileRelocsStripped, false, {"relocations stripped"}},
+};
+
+void PrintTo(const Alteration &alteration, std::ostream *pos)
+{
+    *pos << alteration.pszName;
+}
+
+std::vector<uint8_t> ReadBytes(const char *pszPath)
+{
+    std::ifstream in(pszPath, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+uint32_t At32(const std::vector<uint8_t> &bytes, uint32_t dwOffset)
+{
+    return static_cast<uint32_t>(bytes.at(dwOffset)) | (static_cast<uint32_t>(bytes.at(dwOffset + 1)) << 8) |
+           (static_cast<uint32_t>(bytes.at(dwOffset + 2)) << 16) | (static_cast<uint32_t>(bytes.at(dwOffset + 3)) << 24);
+}
+
+void Put(std::vector<uint8_t> *pBytes, uint32_t dwOffset, uint32_t dwValue, bool bWide)
+{
+    for (uint32_t i = 0; i < (bWide ? 4u : 2u); ++i)
+        pBytes->at(dwOffset + i) = static_cast<uint8_t>(dwValue >> (8 * i));
+}
+
+class AlteredDll : public ::testing::TestWithParam<Alteration> {};
+
+TEST_P(AlteredDll, HasEachLossNamed)
+{
+    const Alteration &a = GetParam();
+    std::vector<uint8_t> bytes = ReadBytes(TVR_DLL64_PATH);
+    ASSERT_GT(bytes.size(), 1024u);
+    const uint32_t dwCoff = At32(bytes, 0x3C) + 4;
+    const uint32_t dwField = (a.bCoff ? dwCoff : dwCoff + 20) + a.dwOffset;
+    const uint32_t dwOld = a.bWide ? At32(bytes, dwField) : (At32(bytes, dwField) & 0xFFFFu);
+    Put(&bytes, dwField, (dwOld & a.dwAnd) | a.dwOr, a.bWide);
+    PeImage image;
+    ASSERT_EQ("", ReadPeImage(bytes, &image));
+    EXPECT_EQ(a.faults, HardeningFaults(image));
+}
+
+INSTANTIATE_TEST_SUITE_P(Alterations, AlteredDll, ::testing::ValuesIn(kAlterations),
+                         [](const ::testing::TestParamInfo<Alteration> &info) {
+                             return std::string(info.param.pszName);
+                         });
+
+// Code that could be rewritten at run time: the code section made writable too.
+TEST(HardeningJudgment, NamesAWritableCodeSection)
+{
+    std::vector<uint8_t> bytes = ReadBytes(TVR_DLL64_PATH);
+    PeImage image;
+    ASSERT_EQ("", ReadPeImage(bytes, &image));
+    const uint32_t dwCoff = At32(bytes, 0x3C) + 4;
+    const uint32_t dwSections = dwCoff + 20 + (At32(bytes, dwCoff + 16) & 0xFFFFu);
+    ASSERT_EQ(".text", image.sectionNames.at(0));
+    Put(&bytes, dwSections + 36, At32(bytes, dwSections + 36) | kSectionWrite, true);
+    ASSERT_EQ("", ReadPeImage(bytes, &image));
+    EXPECT_EQ(std::vector<std::string>{"section .text is writable and executable"}, HardeningFaults(image));
+}
+
+// Relocation blocks whose entries are all padding move nothing: a directory of such
+// blocks is no relocation at all, however large.
+TEST(HardeningJudgment, CountsNoPaddingAsARelocation)
+{
+    std::vector<uint8_t> bytes = ReadBytes(TVR_DLL64_PATH);
+    PeImage image;
+    ASSERT_EQ("", ReadPeImage(bytes, &image));
+    ASSERT_GT(image.dwRelocCount, 0u);
+    // Every entry of every block (after each 8-byte block header) becomes padding, type 0.
+    const uint32_t dwCoff = At32(bytes, 0x3C) + 4;
+    const uint32_t dwOptional = dwCoff + 20;
+    const uint32_t dwRelocRva = At32(bytes, dwOptional + 112 + 5 * 8);
+    const uint32_t cbReloc = At32(bytes, dwOptional + 112 + 5 * 8 + 4);
+    const uint32_t dwSections = dwOptional + (At32(bytes, dwCoff + 16) & 0xFFFFu);
+    const uint32_t wSections = At32(bytes, dwCoff + 2) & 0xFFFFu;
+    uint32_t dwFileAt = 0;
+    for (uint32_t i = 0; i < wSections; ++i) {
+        const uint32_t h = dwSections + 40 * i;
+        if (dwRelocRva >= At32(bytes, h + 12) && dwRelocRva < At32(bytes, h + 12) + At32(bytes, h + 16))
+            dwFileAt = At32(bytes, h + 20) + (dwRelocRva - At32(bytes, h + 12));
+    }
+    ASSERT_NE(0u, dwFileAt);
+    for (uint32_t dwAt = 0; dwAt < cbReloc;) {
+        const uint32_t cbBlock = At32(bytes, dwFileAt + dwAt + 4);
+        ASSERT_GE(cbBlock, 8u);
+        for (uint32_t e = 8; e < cbBlock; e += 2)
+            Put(&bytes, dwFileAt + dwAt + e, 0, false);
+        dwAt += cbBlock;
+    }
+    ASSERT_EQ("", ReadPeImage(bytes, &image));
+    EXPECT_EQ(std::vector<std::string>{"no base relocations"}, HardeningFaults(image));
+}
 
 // A damaged file gives a message, never a read past its end: every cut of a real DLL
 // short of its full length either parses or says what is missing.

@@ -19,12 +19,17 @@ const uint32_t kDirImport = 1;
 const uint32_t kDirResource = 2;
 const uint32_t kDirException = 3;
 const uint32_t kDirSecurity = 4;
+const uint32_t kDirBaseReloc = 5;
 const uint32_t kDirTls = 9;
 const uint32_t kDirDelayImport = 13;
 const uint32_t kSectionHeaderSize = 40;
 const uint32_t kImportDescriptorSize = 20;
 const uint32_t kResourceTypeVersion = 16; // RT_VERSION
 const uint32_t kEntryPointAt = 16;        // AddressOfEntryPoint in the optional header
+const uint32_t kDllCharacteristicsAt = 70; // the same offset in PE32 and PE32+
+const uint32_t kSectionFlagsAt = 36;      // Characteristics in a section header
+const uint32_t kRelocBlockHeader = 8;     // page RVA and block size, then 2-byte entries
+const uint16_t kRelocPadding = 0;         // IMAGE_REL_BASED_ABSOLUTE: fills a block to 4 bytes
 const size_t kMaxImportedFunctions = 4096; // longest lookup table read
 const size_t kMaxName = 256;              // longest name read from a table
 
@@ -128,7 +133,8 @@ std::string ReadPeImage(const std::vector<uint8_t> &bytes, PeImage *pImage)
         return "unknown optional header magic";
     }
     uint32_t dwDirCount = 0;
-    if (!r.U32(qwOptional + dwDirCountAt, &dwDirCount) || !r.U32(qwOptional + kEntryPointAt, &pImage->dwEntryPointRva))
+    if (!r.U32(qwOptional + dwDirCountAt, &dwDirCount) || !r.U32(qwOptional + kEntryPointAt, &pImage->dwEntryPointRva) ||
+        !r.U16(qwOptional + kDllCharacteristicsAt, &pImage->wDllCharacteristics))
         return "optional header cut short";
 
     std::vector<Section> sections;
@@ -140,11 +146,13 @@ std::string ReadPeImage(const std::vector<uint8_t> &bytes, PeImage *pImage)
             return "section table cut short";
         for (uint64_t i8 = 0; i8 < 8 && bytes[q + i8] != 0; ++i8)
             s.strName.push_back(static_cast<char>(bytes[q + i8]));
+        uint32_t dwFlags;
         if (!r.U32(q + 8, &s.dwVirtualSize) || !r.U32(q + 12, &s.dwVirtualAddress) || !r.U32(q + 16, &s.dwRawSize) ||
-            !r.U32(q + 20, &s.dwRawOffset))
+            !r.U32(q + 20, &s.dwRawOffset) || !r.U32(q + kSectionFlagsAt, &dwFlags))
             return "section table cut short";
         sections.push_back(s);
         pImage->sectionNames.push_back(s.strName);
+        pImage->sectionFlags.push_back(dwFlags);
         if (pImage->dwEntryPointRva >= s.dwVirtualAddress &&
             pImage->dwEntryPointRva - s.dwVirtualAddress < (s.dwVirtualSize > s.dwRawSize ? s.dwVirtualSize : s.dwRawSize))
             pImage->strEntrySection = s.strName;
@@ -265,6 +273,31 @@ std::string ReadPeImage(const std::vector<uint8_t> &bytes, PeImage *pImage)
 
     uint32_t dwDelayRva;
     dir(kDirDelayImport, &dwDelayRva, &pImage->dwDelayImportSize);
+
+    // Base relocations: blocks of one page each, a header and then 2-byte entries whose
+    // top 4 bits give the kind; a block may end in a padding entry, which moves nothing.
+    uint32_t dwRelocRva;
+    dir(kDirBaseReloc, &dwRelocRva, &pImage->dwRelocSize);
+    if (dwRelocRva != 0 && pImage->dwRelocSize != 0) {
+        uint64_t qwReloc;
+        if (!RvaToOffset(sections, dwRelocRva, &qwReloc) || !r.Fits(qwReloc, pImage->dwRelocSize))
+            return "relocation directory outside the file";
+        for (uint32_t dwAt = 0; dwAt < pImage->dwRelocSize;) {
+            uint32_t dwPage, cbBlock;
+            if (pImage->dwRelocSize - dwAt < kRelocBlockHeader || !r.U32(qwReloc + dwAt, &dwPage) ||
+                !r.U32(qwReloc + dwAt + 4, &cbBlock))
+                return "relocation block cut short";
+            if (cbBlock < kRelocBlockHeader || cbBlock % 2 != 0 || cbBlock > pImage->dwRelocSize - dwAt)
+                return "relocation block of a wrong size";
+            for (uint32_t dwEntry = kRelocBlockHeader; dwEntry < cbBlock; dwEntry += 2) {
+                uint16_t wEntry;
+                r.U16(qwReloc + dwAt + dwEntry, &wEntry);
+                if ((wEntry >> 12) != kRelocPadding)
+                    ++pImage->dwRelocCount;
+            }
+            dwAt += cbBlock;
+        }
+    }
 
     // Resources: is there a type-16 (version) entry at the root of the tree?
     uint32_t dwResRva, dwResSize;

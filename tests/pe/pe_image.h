@@ -35,6 +35,10 @@ struct PeImage {
     std::vector<std::string> imports;      // imported DLLs, in import-table order
     std::vector<PeImport> importedFunctions; // the same DLLs with what each gives
     std::vector<std::string> sectionNames; // in section-table order
+    std::vector<uint32_t> sectionFlags;    // each section's Characteristics, in the same order
+    uint16_t wDllCharacteristics = 0; // DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA...
+    uint32_t dwRelocSize = 0;       // size of the base relocation directory
+    uint32_t dwRelocCount = 0;      // base relocations in it, without the padding entries
     uint32_t dwEntryPointRva = 0;   // AddressOfEntryPoint
     std::string strEntrySection;    // the section that holds the entry point
     uint32_t dwExceptionSize = 0;   // size of the exception directory (.pdata)

@@ -219,7 +219,7 @@ const LayoutCase kCases[] = {
               in.rTextRect.top = 161;
           }),
      P(47, 18, 250, 44), P(113, 72, 75, 23), kStill, P(10, 72, 40, 16), P(147, 124, 305, 151)},
-    // The worked example's metrics with a text 130 wide, both buttons, no control 202 and
+    // The reference dialog's metrics with a text 130 wide, both buttons, no control 202 and
     // an icon 32 x 70 at client (10,10), screen (113,132). The rule: dialog 47 + 3 + 130
     // + 5 = 185 wide, row span 182, pair at (182 - 165) / 2 = 8 and 98, row at 72; the
     // pair ends at 173, inside the client width 179, but button 1 (8 to 83) lies over the
@@ -438,6 +438,48 @@ TEST_P(DialogGeometryUsual, KeepsTheButtonRowClearOfTheIcon)
 
 INSTANTIATE_TEST_SUITE_P(Template, DialogGeometryUsual, ::testing::ValuesIn(kUsual),
                          CaseName<UsualCase>);
+
+// The text extent the layout starts from, from the measured text (250 x 39, the control
+// 250 x 44) and the same text measured again in the control's own font. Each dimension
+// takes the control font's measurement only where it does not fit, and one pixel is
+// enough: a word one pixel wider would lose its last column, a line one pixel taller
+// than the padding its last row.
+struct ExtentCase {
+    const char *pszName;
+    BOOL bFontMeasured;
+    LONG lFontWidth, lFontHeight;
+    LONG lWantWidth, lWantHeight;
+};
+
+void PrintTo(const ExtentCase &c, std::ostream *os) { *os << c.pszName; }
+
+const ExtentCase kExtents[] = {
+    {"not_measured_in_a_font_of_its_own", FALSE, 400, 90, 250, 39},
+    {"the_same_extent", TRUE, 250, 39, 250, 39},
+    {"narrower_and_shorter", TRUE, 200, 26, 250, 39},
+    {"a_word_exactly_as_wide", TRUE, 250, 26, 250, 39},
+    {"a_word_one_pixel_wider", TRUE, 251, 26, 251, 39},
+    {"a_word_well_wider", TRUE, 260, 26, 260, 39},
+    {"lines_as_tall_as_the_padding_allows", TRUE, 250, 44, 250, 39},
+    {"lines_one_pixel_taller_than_the_padding_allows", TRUE, 250, 45, 250, 45},
+    {"one_pixel_more_each_way", TRUE, 251, 45, 251, 45},
+    {"wider_but_shorter", TRUE, 251, 13, 251, 39},
+};
+
+class TextExtentCase : public ::testing::TestWithParam<ExtentCase> {};
+
+TEST_P(TextExtentCase, GrowsOnlyWhatTheControlsFontDoesNotFit)
+{
+    const ExtentCase &c = GetParam();
+    LONG lWidth = -1;
+    LONG lHeight = -1;
+    ChooseTextExtent(250, 39, c.bFontMeasured, c.lFontWidth, c.lFontHeight, &lWidth, &lHeight);
+    EXPECT_EQ(c.lWantWidth, lWidth);
+    EXPECT_EQ(c.lWantHeight, lHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(Extents, TextExtentCase, ::testing::ValuesIn(kExtents),
+                         [](const ::testing::TestParamInfo<ExtentCase> &info) { return info.param.pszName; });
 
 TEST(DialogGeometry, OnlyButtonModeOneIsOneButton)
 {

@@ -514,6 +514,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"SetWindowPos(text, NULL, 47, 18, 260, 44, 4)", "SetWindowPos(ok, NULL, 118, 72, 75, 23, 4)",
                   "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
                   "SetWindowPos(dialog, NULL, 142, 134, 315, 131, 4)"}},
+        // A word one pixel wider than the measured width: its last column would be
+        // clipped, so the control takes it, 251 x 44; dialog 47 + 3 + 251 + 5 = 306
+        // wide at 100 + 94 / 2 = 147, button 1 at (303 - 75) / 2 = 114.
+        FontCase{"a_word_one_pixel_wider_than_the_measured_width",
+                 200, 40, 250, 39, 251, 26, 0, 0, 0,
+                 {"SetWindowPos(text, NULL, 47, 18, 251, 44, 4)", "SetWindowPos(ok, NULL, 114, 72, 75, 23, 4)",
+                  "SetWindowPos(extra, NULL, 10, 72, 40, 16, 4)",
+                  "SetWindowPos(dialog, NULL, 147, 134, 306, 131, 4)"}},
         // Both: 260 x (78 + 5), row at 111, dialog 315 x 170 at (142, 115).
         FontCase{"a_wider_word_and_taller_lines",
                  200, 40, 250, 39, 260, 78, 0, 0, 0,

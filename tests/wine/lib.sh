@@ -20,7 +20,67 @@ tvr_begin() {
     rm -rf "$TVR_LOG_DIR"
     mkdir -p "$TVR_LOG_DIR" "$TVR_RIG_DIR/ports"
     trap tvr_cleanup EXIT
+    tvr_cost_begin
     tvr_start_display
+    tvr_wineserver_up
+}
+
+# One wineserver for the whole suite: without it every Wine process that starts after
+# the last one ended starts a server, and with it Wine's own services (services.exe,
+# winedevice.exe, the mount manager, explorer.exe), which costs more than most cases'
+# own work, and five to nine times as much in the guest. tvr_cleanup stops it.
+tvr_wineserver_up() { wineserver -p >/dev/null 2>&1 || true; }
+
+# What a suite costs, printed by tvr_end: wall time, processor time and the number of
+# Windows programs it started (the wine shim on PATH counts them in TVR_WINE_STARTS).
+# Processor time is that of the suite's own processes, the wineserver and Wine's services
+# included, read from a control group of their own where one can be made (as root);
+# elsewhere it is the whole machine's, and says so.
+tvr_cost_begin() {
+    export TVR_WINE_STARTS=$TVR_LOG_DIR/wine-starts
+    : >"$TVR_WINE_STARTS"
+    TVR_COST_START=$(date +%s.%N)
+    TVR_COST_CGROUP=""
+    local group
+    for group in /sys/fs/cgroup/cpuacct /sys/fs/cgroup/unified /sys/fs/cgroup; do
+        if [[ -w $group && ( -f $group/cpuacct.usage || -f $group/cgroup.procs && -f $group/cpu.stat ) ]] &&
+            mkdir -p "$group/tvr-$TVR_SUITE-$$" 2>/dev/null &&
+            echo "$BASHPID" >"$group/tvr-$TVR_SUITE-$$/cgroup.procs" 2>/dev/null; then
+            TVR_COST_CGROUP=$group/tvr-$TVR_SUITE-$$
+            break
+        fi
+        rmdir "$group/tvr-$TVR_SUITE-$$" 2>/dev/null || true
+    done
+    TVR_COST_CPU0=$(tvr_cost_cpu)
+}
+
+# Processor seconds so far: the suite's control group, or the whole machine's busy time.
+tvr_cost_cpu() {
+    if [[ -n $TVR_COST_CGROUP && -f $TVR_COST_CGROUP/cpuacct.usage ]]; then
+        awk '{ printf "%.1f", $1 / 1e9 }' "$TVR_COST_CGROUP/cpuacct.usage"
+    elif [[ -n $TVR_COST_CGROUP ]]; then
+        awk '$1 == "usage_usec" { printf "%.1f", $2 / 1e6 }' "$TVR_COST_CGROUP/cpu.stat"
+    else
+        awk -v hz="$(getconf CLK_TCK)" '$1 == "cpu" { printf "%.1f", ($2 + $3 + $4 + $7 + $8) / hz }' /proc/stat
+    fi
+}
+
+tvr_cost_end() {
+    local wall cpu starts scope=suite
+    wall=$(awk -v a="$TVR_COST_START" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f", b - a }')
+    cpu=$(awk -v a="$TVR_COST_CPU0" -v b="$(tvr_cost_cpu)" 'BEGIN { printf "%.0f", b - a }')
+    [[ -n $TVR_COST_CGROUP ]] || scope="whole machine"
+    starts=$(wc -l <"$TVR_WINE_STARTS")
+    echo "$TVR_SUITE: cost: wall $wall s, cpu $cpu s ($scope), Windows programs started $starts"
+    # For the table at the end of make test (tools/phases.sh).
+    printf '%s\t%s\t%s\t%s\t%s\n' "${TVR_SUITE#suite-}" "$wall" "$cpu" "$scope" "$starts" \
+        >"$TVR_RIG_DIR/logs/$TVR_SUITE.cost"
+    if [[ -n $TVR_COST_CGROUP ]]; then
+        local parent=${TVR_COST_CGROUP%/*}
+        echo "$BASHPID" >"$parent/cgroup.procs" 2>/dev/null || true
+        rmdir "$TVR_COST_CGROUP" 2>/dev/null || true
+        TVR_COST_CGROUP=""
+    fi
 }
 
 # Dialog tests need a display: a private Xvfb on a free display number.
@@ -163,6 +223,7 @@ tvr_end() {
     tvr_finish_case
     tvr_cleanup
     trap - EXIT
+    tvr_cost_end
     echo "$TVR_SUITE: $TVR_PASSED passed, $TVR_FAILED failed"
     ((TVR_FAILED == 0))
 }

@@ -128,7 +128,8 @@ use_arch() {
     esac
     export TVR_ARCH TVR_RIG_DIR=$dir WINEPREFIX=$dir/prefix WINELOADER=$loader TVR_PORTS_DIR=$dir/ports
     mkdir -p "$dir/bin" "$TVR_PORTS_DIR"
-    printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$dir/bin/wine"
+    # Each start is counted where a suite asks for it (tests/wine/lib.sh: what it cost).
+    printf '#!/bin/sh\n[ -z "$TVR_WINE_STARTS" ] || echo "$*" >>"$TVR_WINE_STARTS"\nexec %s "$@"\n' "$loader" >"$dir/bin/wine"
     chmod +x "$dir/bin/wine"
     export PATH=$dir/bin:$PATH
 }

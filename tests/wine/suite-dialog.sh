@@ -209,7 +209,7 @@ dialog_judge() {
     printf '%s\n' "$OUT" >"$TVR_LOG_DIR/last.out"
 }
 
-# The worked example of the layout as tvrhost would print it: dialog (100,100)-(500,300)
+# The reference dialog's layout as tvrhost would print it: dialog (100,100)-(500,300)
 # with its client area 3 in and 22 down, text control at (150,140), text 250 x 39,
 # buttons 75 x 23 at x 200 and 290, control 202 40 x 16, icon 32 x 32 at (117,135),
 # client (14,13) (or, with $5 set, at that screen rectangle); metrics 3, 3, 19. $1 is
@@ -222,7 +222,7 @@ judge_input() {
         "call1 after $4" "call1 shows need=$2,$3 have=$2,$(($3 + 5))"
 }
 
-tvr_case "the judge gives the worked example to the pixel and refuses a pixel off"
+tvr_case "the judge gives the reference dialog to the pixel and refuses a pixel off"
 # Two buttons: text (47,18) 250 x 44, buttons at (68,72) and (158,72), control 202 at
 # (10,72), dialog (147,134) 305 x 131 whose client area starts at (150,156); the icon
 # stays at client (14,13).
@@ -275,8 +275,8 @@ tvr_expect_line "iconclear1=no:extra"
 
 # The control's own font. Within the control's width it is wider (260 x 26), within the
 # DC font's 250 it wraps to 245 x 39, which fits the control 250 x 44: the DC font's
-# measurement stands, and the worked example with it. A font whose lines need 78 within
-# 250 makes the text 250 x 83: the worked example is then refused.
+# measurement stands, and the reference dialog's layout with it. A font whose lines
+# need 78 within 250 makes the text 250 x 83: that layout is then refused.
 OUT=$(judge_input 2 250 39 "$EXAMPLE" "" "260,26 fontat=245,39")
 dialog_judge
 tvr_expect_line "layout1=rule"

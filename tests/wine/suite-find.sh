@@ -251,6 +251,7 @@ set_dpi() {
     wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
         /t REG_DWORD /d "$1" /f >/dev/null 2>&1
     wineserver -k >/dev/null 2>&1 || true
+    tvr_wineserver_up
 }
 
 for dpi in 96 144; do

@@ -508,15 +508,23 @@ int main(int argc, char **argv)
         printf("no modem emulator came on COM3\n");
         return 1;
     }
+    // Each scan waits 1.6 s on the line: few of them, but more than the tolerance, so
+    // that one object left behind per scan still shows.
     long lModemScans = 100 / lDivide;
-    RunBlock(&soak, "scan, answering modem", lModemScans < 1 ? 1 : lModemScans, StepScanModem);
+    if (lModemScans <= kHandleTolerance)
+        lModemScans = kHandleTolerance + 1;
+    RunBlock(&soak, "scan, answering modem", lModemScans, StepScanModem);
     // The owner: a visible top-level window of this thread, made once.
     g_pfnFind = reinterpret_cast<PFN_TVRFINDMODEM>(
         reinterpret_cast<void *>(GetProcAddress(soak.api.hModule, "TVRFindModem")));
     g_hwndOwner = CreateWindowExA(0, "STATIC", "Modem Setup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 500, 300,
                                   NULL, NULL, GetModuleHandleA(NULL), NULL);
     PumpMessages();
-    RunBlock(&soak, "find, window, Cancel", 200 / lDivide, StepFindCancel);
+    // As for the modem scans: never fewer calls than the tolerance would hide.
+    long lFindCancels = 200 / lDivide;
+    if (lFindCancels <= kHandleTolerance)
+        lFindCancels = kHandleTolerance + 1;
+    RunBlock(&soak, "find, window, Cancel", lFindCancels, StepFindCancel);
     DestroyWindow(g_hwndOwner);
     PumpMessages();
 
