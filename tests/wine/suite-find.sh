@@ -201,7 +201,10 @@ tvr_host find --owner --message "Looking for your modem…"
 tvr_emu_stop
 expect_answer 1 3
 tvr_expect_eq "owner disabled during" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/^owner_disabled_during=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
-tvr_expect_eq "late WM_NULL answers" "0 0" "$(printf '%s\n' "$OUT" | sed -n 's/.* wm_null_late=\([0-9]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
+# Windows ghosts a window that has not answered for 5 s: no WM_NULL went unanswered
+# that long (under software emulation in the guest one answer took 2.5 s while Wine
+# set up the find's window; on a quiet machine, under 0.2 s).
+tvr_expect_eq "WM_NULL left unanswered for 5 s" "0 0" "$(printf '%s\n' "$OUT" | sed -n 's/.* wm_null_hung=\([0-9]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
 tvr_expect_eq "owner enabled after" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/^owner_enabled_after=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
 tvr_expect_eq "owner active after" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/.* owner_active_after=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
 tvr_expect_eq "window gone" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/^window_gone=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
