@@ -7,5 +7,7 @@ typedef unsigned long DWORD;
 typedef int BOOL;
 typedef long LONG;
 typedef const char *LPCSTR;
+typedef unsigned short WCHAR; /* wchar_t in the SDK: 16 bits there */
+typedef const WCHAR *LPCWSTR;
 typedef struct HWND__ *HWND;
 #endif
