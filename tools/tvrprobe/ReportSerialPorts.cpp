@@ -1,0 +1,211 @@
+// The report's serial ports: COM1 to COM4, which the modem scan tries, and every other
+// port Windows lists under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, each opened
+// and probed as the scan does it (2400 bit/s 8N1, "ATE0V1" then "AT", one read of up to
+// 128 bytes) and shown as missing, held by another program, silent, or answering and
+// what it answered.
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "ReportParts.h"
+#include "ReportText.h"
+
+static const int kFirstPort = 1;                 // the ports the scan tries: COM1..COM4
+static const int kLastPort = 4;
+static const DWORD kProbeBaudRate = 2400;        // the scan's speed, which every Hayes modem takes
+static const DWORD kQueueSize = 80;              // the scan's driver queues, in and out
+static const DWORD kReplySize = 128;             // the scan reads at most this much
+static const DWORD kDrainLimitMs = 1000;         // a device that never falls silent stops the drain here
+static const DWORD kPurgeInput = PURGE_RXABORT | PURGE_RXCLEAR;
+// The scan's time-outs: a one-byte read gives up after 550 ms of silence, the reply read
+// 500 ms after the last byte or 6.9 s after it began; a write may take 10 ms a byte plus
+// a second.
+static const COMMTIMEOUTS kProbeTimeouts = {500, 50, 500, 10, 1000};
+
+struct PortFinding {
+    DWORD dwOpenError;        // 0 when the port opened
+    const char *pszFailedStep; // the first step after the open that failed, or NULL
+    DWORD dwStepError;
+    unsigned char rgbReply[kReplySize];
+    DWORD cbReply;
+};
+
+static void DrainInput(HANDLE hPort)
+{
+    PurgeComm(hPort, kPurgeInput);
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        char chDiscard;
+        DWORD cbRead = 0;
+        ReadFile(hPort, &chDiscard, 1, &cbRead, NULL);
+        if (cbRead == 0 || GetTickCount() - dwStart >= kDrainLimitMs)
+            return;
+    }
+}
+
+// Records the step that failed and its error; always returns false.
+static bool StepFailed(PortFinding *pFinding, const char *pszStep)
+{
+    pFinding->pszFailedStep = pszStep;
+    pFinding->dwStepError = GetLastError();
+    return false;
+}
+
+static bool SendLine(HANDLE hPort, const char *pszLine, PortFinding *pFinding)
+{
+    DWORD cbWritten = 0;
+    if (!WriteFile(hPort, pszLine, (DWORD)strlen(pszLine), &cbWritten, NULL))
+        return StepFailed(pFinding, "WriteFile");
+    return true;
+}
+
+// The scan's dialogue on an open port: line settings, time-outs, queues, drain,
+// "ATE0V1", drain, "AT", one read.
+static bool RunProbeDialogue(HANDLE hPort, PortFinding *pFinding)
+{
+    DCB dcb;
+    memset(&dcb, 0, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(hPort, &dcb))
+        return StepFailed(pFinding, "GetCommState");
+    dcb.BaudRate = kProbeBaudRate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    if (!SetCommState(hPort, &dcb))
+        return StepFailed(pFinding, "SetCommState");
+    COMMTIMEOUTS timeouts = kProbeTimeouts;
+    if (!SetCommTimeouts(hPort, &timeouts))
+        return StepFailed(pFinding, "SetCommTimeouts");
+    if (!SetupComm(hPort, kQueueSize, kQueueSize))
+        return StepFailed(pFinding, "SetupComm");
+    DrainInput(hPort);
+    if (!SendLine(hPort, "ATE0V1\r", pFinding))
+        return false;
+    DrainInput(hPort);
+    if (!SendLine(hPort, "AT\r", pFinding))
+        return false;
+    if (!ReadFile(hPort, pFinding->rgbReply, kReplySize, &pFinding->cbReply, NULL))
+        return StepFailed(pFinding, "ReadFile");
+    return true;
+}
+
+static void ProbePort(int nPort, PortFinding *pFinding)
+{
+    memset(pFinding, 0, sizeof *pFinding);
+    char szName[16];
+    ComOpenName(nPort, szName, sizeof szName);
+    HANDLE hPort = CreateFileA(szName, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (hPort == INVALID_HANDLE_VALUE) {
+        pFinding->dwOpenError = GetLastError();
+        return;
+    }
+    RunProbeDialogue(hPort, pFinding);
+    CloseHandle(hPort);
+}
+
+static void PrintPortLine(int nPort, const PortFinding *pFinding)
+{
+    printf("  COM%d  ", nPort);
+    if (pFinding->dwOpenError != 0) {
+        switch (JudgeOpenError(pFinding->dwOpenError)) {
+        case kPortMissing:
+            printf("missing\n");
+            break;
+        case kPortHeld:
+            printf("held by another program (error %lu)\n", (unsigned long)pFinding->dwOpenError);
+            break;
+        default:
+            printf("can't be opened (error %lu)\n", (unsigned long)pFinding->dwOpenError);
+            break;
+        }
+        return;
+    }
+    if (pFinding->pszFailedStep && pFinding->cbReply == 0) {
+        printf("can't be probed: it opened, but %s failed (error %lu)\n", pFinding->pszFailedStep,
+               (unsigned long)pFinding->dwStepError);
+        return;
+    }
+    if (pFinding->cbReply == 0) {
+        printf("silent: opened, nothing came back to \"AT\"\n");
+        return;
+    }
+    char szReply[kReplySize * 4 + 1];
+    EscapeReply(pFinding->rgbReply, pFinding->cbReply, szReply, sizeof szReply);
+    switch (JudgeReplyAsScan(pFinding->rgbReply, pFinding->cbReply)) {
+    case kScanSeesNothing:
+        printf("answering: \"%s\" (it starts with a zero byte, which the scan counts as silence)\n", szReply);
+        break;
+    case kScanSeesBareOk:
+        printf("answering: \"%s\" (a bare \"OK\", which the scan counts as silence)\n", szReply);
+        break;
+    default:
+        printf("answering: \"%s\"\n", szReply);
+        break;
+    }
+}
+
+static const int kLargestPort = 255;
+
+// Marks in rgbKnown[1..255] every "COMn" that Windows lists under
+// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM (one value per serial device, its data
+// the port's name). Returns how many it marked.
+static int ListSerialCommPorts(bool *rgbKnown)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &hKey) !=
+        ERROR_SUCCESS)
+        return 0;
+    int nListed = 0;
+    for (DWORD dwIndex = 0;; ++dwIndex) {
+        char szValueName[256];
+        DWORD cchValueName = sizeof szValueName;
+        char szData[32];
+        DWORD cbData = sizeof szData - 1;
+        DWORD dwType = 0;
+        LONG lResult = RegEnumValueA(hKey, dwIndex, szValueName, &cchValueName, NULL, &dwType,
+                                     reinterpret_cast<BYTE *>(szData), &cbData);
+        if (lResult == ERROR_NO_MORE_ITEMS)
+            break;
+        if (lResult != ERROR_SUCCESS || dwType != REG_SZ)
+            continue; // a name too long for a port, or not a string: not a COM port
+        szData[cbData < sizeof szData ? cbData : sizeof szData - 1] = 0;
+        const int nPort = ComPortNumber(szData);
+        if (nPort && !rgbKnown[nPort]) {
+            rgbKnown[nPort] = true;
+            ++nListed;
+        }
+    }
+    RegCloseKey(hKey);
+    return nListed;
+}
+
+// COM1 to COM4, which the scan tries, and every other port Windows knows, each probed the
+// same way. Says which answering ports the scan never looks at.
+void ReportSerialPorts(void)
+{
+    bool rgbKnown[kLargestPort + 1];
+    memset(rgbKnown, 0, sizeof rgbKnown);
+    ListSerialCommPorts(rgbKnown);
+    for (int nPort = kFirstPort; nPort <= kLastPort; ++nPort)
+        rgbKnown[nPort] = true;
+    printf("Serial ports: COM1 to COM4 (the ports the modem scan tries) and every other port Windows lists "
+           "(HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM), each probed as the modem scan does "
+           "(2400 bit/s 8N1, \"ATE0V1\" then \"AT\"; a port with nothing attached takes about 8 seconds):\n");
+    fflush(stdout);
+    int rgnUnseen[kLargestPort + 1];
+    int cUnseen = 0;
+    for (int nPort = 1; nPort <= kLargestPort; ++nPort) {
+        if (!rgbKnown[nPort])
+            continue;
+        PortFinding finding;
+        ProbePort(nPort, &finding);
+        PrintPortLine(nPort, &finding);
+        if ((nPort < kFirstPort || nPort > kLastPort) && finding.dwOpenError == 0 &&
+            JudgeReplyAsScan(finding.rgbReply, finding.cbReply) == kScanSeesAnswer)
+            rgnUnseen[cUnseen++] = nPort;
+        fflush(stdout);
+    }
+    for (int i = 0; i < cUnseen; ++i)
+        printf("  Note: a modem answers on COM%d, but the scan looks only at COM1 to COM4.\n", rgnUnseen[i]);
+}
