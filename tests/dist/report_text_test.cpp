@@ -297,4 +297,55 @@ TEST(ReportComPorts, NumbersAndOpenNames)
     }
 }
 
+// ---- Windows's list of serial ports ---------------------------------------------------------
+
+// ERROR_KEY_DELETED, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA,
+// ERROR_NO_MORE_ITEMS as winerror.h numbers them.
+const uint32_t kKeyDeleted = 1018, kAccessDenied = 5, kInvalidHandle = 6, kMoreData = 234, kNoMoreItems = 259;
+
+struct WalkCase {
+    const char *pszName;
+    std::vector<uint32_t> rgResults; // RegEnumValueA's result at index 0, 1, ...
+    uint32_t dwAfter;                 // its result at every later index
+    uint32_t cAsked;                  // how many indexes the walk should ask
+    std::vector<uint32_t> rgTaken;    // the indexes whose value it should look at
+};
+
+TEST(ReportRegistryWalk, StopsAtTheEndAndOnAnyErrorButATooLongValue)
+{
+    const WalkCase rgCases[] = {
+        {"an empty key", {}, kNoMoreItems, 1, {}},
+        {"two ports", {0, 0}, kNoMoreItems, 3, {0, 1}},
+        {"a value too long for a port is passed over", {0, kMoreData, 0}, kNoMoreItems, 4, {0, 2}},
+        {"the key deleted under the walk, at every index", {}, kKeyDeleted, 1, {}},
+        {"the key deleted after one port", {0}, kKeyDeleted, 2, {0}},
+        {"access denied at the second index", {0, kAccessDenied, 0}, kNoMoreItems, 2, {0}},
+        {"an invalid handle", {}, kInvalidHandle, 1, {}},
+        {"too long at every index: the limit", {}, kMoreData, 1024, {}},
+        {"a port at every index: the limit", {}, 0, 1024, {}},
+    };
+    for (const WalkCase &c : rgCases) {
+        uint32_t cCalls = 0;
+        std::vector<uint32_t> rgTaken;
+        const uint32_t cAsked = WalkRegistryValues(
+            [&](uint32_t dwIndex) -> uint32_t {
+                ++cCalls;
+                // A walk that does not stop is cut here, so that the test fails rather than hangs.
+                if (cCalls > 5000)
+                    return kNoMoreItems;
+                return dwIndex < c.rgResults.size() ? c.rgResults[dwIndex] : c.dwAfter;
+            },
+            [&](uint32_t dwIndex) {
+                if (rgTaken.size() < 16)
+                    rgTaken.push_back(dwIndex);
+            });
+        EXPECT_EQ(c.cAsked, cAsked) << c.pszName;
+        EXPECT_EQ(c.cAsked, cCalls) << c.pszName;
+        if (c.cAsked < 1024) {
+            EXPECT_EQ(c.rgTaken, rgTaken) << c.pszName;
+        }
+    }
+}
+
+
 } // namespace

@@ -145,8 +145,6 @@ static void PrintPortLine(int nPort, const PortFinding *pFinding)
     }
 }
 
-static const int kLargestPort = 255;
-
 // Marks in rgbKnown[1..255] every "COMn" that Windows lists under
 // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM (one value per serial device, its data
 // the port's name). Returns how many it marked.
@@ -157,25 +155,28 @@ static int ListSerialCommPorts(bool *rgbKnown)
         ERROR_SUCCESS)
         return 0;
     int nListed = 0;
-    for (DWORD dwIndex = 0;; ++dwIndex) {
-        char szValueName[256];
-        DWORD cchValueName = sizeof szValueName;
-        char szData[32];
-        DWORD cbData = sizeof szData - 1;
-        DWORD dwType = 0;
-        LONG lResult = RegEnumValueA(hKey, dwIndex, szValueName, &cchValueName, NULL, &dwType,
-                                     reinterpret_cast<BYTE *>(szData), &cbData);
-        if (lResult == ERROR_NO_MORE_ITEMS)
-            break;
-        if (lResult != ERROR_SUCCESS || dwType != REG_SZ)
-            continue; // a name too long for a port, or not a string: not a COM port
-        szData[cbData < sizeof szData ? cbData : sizeof szData - 1] = 0;
-        const int nPort = ComPortNumber(szData);
-        if (nPort && !rgbKnown[nPort]) {
-            rgbKnown[nPort] = true;
-            ++nListed;
-        }
-    }
+    char szValueName[256];
+    char szData[32];
+    DWORD cbData = 0;
+    DWORD dwType = 0;
+    WalkRegistryValues(
+        [&](uint32_t dwIndex) -> uint32_t {
+            DWORD cchValueName = sizeof szValueName;
+            cbData = sizeof szData - 1;
+            dwType = 0;
+            return (uint32_t)RegEnumValueA(hKey, dwIndex, szValueName, &cchValueName, NULL, &dwType,
+                                           reinterpret_cast<BYTE *>(szData), &cbData);
+        },
+        [&](uint32_t) {
+            if (dwType != REG_SZ)
+                return; // not a string: not a port's name
+            szData[cbData < sizeof szData ? cbData : sizeof szData - 1] = 0;
+            const int nPort = ComPortNumber(szData);
+            if (nPort && !rgbKnown[nPort]) {
+                rgbKnown[nPort] = true;
+                ++nListed;
+            }
+        });
     RegCloseKey(hKey);
     return nListed;
 }

@@ -182,6 +182,8 @@ inline const char *MachineText(uint16_t wMachine)
 
 // ---- Serial ports beyond the scan's --------------------------------------------------------
 
+static const int kLargestPort = 255; // COM255: the largest port number the report looks at
+
 // The number n of a port named "COMn" (n from 1 to 255, no leading zero, case as Windows
 // writes it), else 0.
 inline int ComPortNumber(const char *pszName)
@@ -204,6 +206,54 @@ inline int ComPortNumber(const char *pszName)
 inline void ComOpenName(int nPort, char *pszOut, size_t cchOut)
 {
     snprintf(pszOut, cchOut, nPort >= 10 ? "\\\\.\\COM%d" : "COM%d", nPort);
+}
+
+// ---- Windows's list of serial ports ---------------------------------------------------
+// The walk of HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: one value per serial
+// device, its name the device's ("\Device\Serial0"), its data the port's ("COM1").
+
+static const uint32_t kReportErrorSuccess = 0;      // ERROR_SUCCESS
+static const uint32_t kReportErrorMoreData = 234;   // ERROR_MORE_DATA: a name or data too long for the buffers
+static const uint32_t kReportErrorNoMoreItems = 259; // ERROR_NO_MORE_ITEMS: past the last value
+
+// However the key answers, the walk asks no more indexes than this: four times as many
+// values as there are port names (COM1 to COM255).
+static const uint32_t kRegistryWalkLimit = 1024;
+
+enum RegistryWalkStep {
+    kWalkTakeValue, // the value was read: look at it
+    kWalkSkipValue, // too long for a port's name: the next index may still be one
+    kWalkStop       // the end of the key, or an error
+};
+
+// What the walk does after RegEnumValueA's result for one index. Any error other than a
+// value too long ends it: such an error comes back at every further index (a key deleted
+// under the walk answers ERROR_KEY_DELETED to each of them), so going on would ask all
+// 2^32 indexes.
+inline RegistryWalkStep JudgeRegistryWalkResult(uint32_t lResult)
+{
+    if (lResult == kReportErrorSuccess)
+        return kWalkTakeValue;
+    if (lResult == kReportErrorMoreData)
+        return kWalkSkipValue;
+    return kWalkStop;
+}
+
+// Asks enumAt(0), enumAt(1)..., each RegEnumValueA's result for that index, and calls
+// takeValue(index) after each value read, until JudgeRegistryWalkResult says stop or
+// kRegistryWalkLimit indexes have been asked. Returns how many indexes it asked.
+template <typename EnumAt, typename TakeValue> inline uint32_t WalkRegistryValues(EnumAt enumAt, TakeValue takeValue)
+{
+    uint32_t dwIndex = 0;
+    while (dwIndex < kRegistryWalkLimit) {
+        const RegistryWalkStep step = JudgeRegistryWalkResult(enumAt(dwIndex));
+        if (step == kWalkStop)
+            return dwIndex + 1;
+        if (step == kWalkTakeValue)
+            takeValue(dwIndex);
+        ++dwIndex;
+    }
+    return dwIndex;
 }
 
 #endif // TVR_TOOLS_REPORT_TEXT_H
