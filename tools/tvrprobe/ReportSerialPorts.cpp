@@ -2,7 +2,8 @@
 // port Windows lists under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, each opened
 // and probed as the scan does it (2400 bit/s 8N1, "ATE0V1" then "AT", one read of up to
 // 128 bytes) and shown as missing, held by another program, silent, or answering and
-// what it answered.
+// what it answered. A port stays closed, and its line says why, when it is a Bluetooth
+// serial port (always), under --no-probe, and when --ports names other ports.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -145,16 +146,26 @@ static void PrintPortLine(int nPort, const PortFinding *pFinding)
     }
 }
 
-// Marks in rgbKnown[1..255] every "COMn" that Windows lists under
-// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM (one value per serial device, its data
-// the port's name). Returns how many it marked.
-static int ListSerialCommPorts(bool *rgbKnown)
+// Room for the names Windows gives serial devices ("\Device\BthModem12",
+// "\Device\USBSER000"); a longer one is cut, and is only ever shown.
+static const size_t kDeviceNameSize = 64;
+
+// The ports Windows lists, by number, each with the device it is listed for.
+struct ListedPorts {
+    bool rgbListed[kLargestPort + 1];
+    bool rgbBluetooth[kLargestPort + 1]; // listed for a Bluetooth device at least once
+    char rgszDevice[kLargestPort + 1][kDeviceNameSize]; // the Bluetooth one, where there are two
+};
+
+// Fills *pListed from HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: one value per
+// serial device, its name the device's, its data the port's name.
+static void ListSerialCommPorts(ListedPorts *pListed)
 {
+    memset(pListed, 0, sizeof *pListed);
     HKEY hKey = NULL;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &hKey) !=
         ERROR_SUCCESS)
-        return 0;
-    int nListed = 0;
+        return;
     char szValueName[256];
     char szData[32];
     DWORD cbData = 0;
@@ -172,37 +183,79 @@ static int ListSerialCommPorts(bool *rgbKnown)
                 return; // not a string: not a port's name
             szData[cbData < sizeof szData ? cbData : sizeof szData - 1] = 0;
             const int nPort = ComPortNumber(szData);
-            if (nPort && !rgbKnown[nPort]) {
-                rgbKnown[nPort] = true;
-                ++nListed;
-            }
+            if (nPort == 0)
+                return;
+            const bool bBluetooth = IsBluetoothSerialDevice(szValueName);
+            if (!pListed->rgbListed[nPort] || (bBluetooth && !pListed->rgbBluetooth[nPort]))
+                snprintf(pListed->rgszDevice[nPort], kDeviceNameSize, "%s", szValueName);
+            pListed->rgbListed[nPort] = true;
+            pListed->rgbBluetooth[nPort] = pListed->rgbBluetooth[nPort] || bBluetooth;
         });
     RegCloseKey(hKey);
-    return nListed;
 }
 
-// COM1 to COM4, which the scan tries, and every other port Windows knows, each probed the
-// same way. Says which answering ports the scan never looks at.
-void ReportSerialPorts(void)
+static void PrintHeading(const PortChoice *pChoice)
 {
-    bool rgbKnown[kLargestPort + 1];
-    memset(rgbKnown, 0, sizeof rgbKnown);
-    ListSerialCommPorts(rgbKnown);
-    for (int nPort = kFirstPort; nPort <= kLastPort; ++nPort)
-        rgbKnown[nPort] = true;
-    printf("Serial ports: COM1 to COM4 (the ports the modem scan tries) and every other port Windows lists "
-           "(HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM), each probed as the modem scan does "
-           "(2400 bit/s 8N1, \"ATE0V1\" then \"AT\"; a port with nothing attached takes about 8 seconds):\n");
+    if (pChoice->bNoProbe) {
+        printf("Serial ports: COM1 to COM4 (the ports the modem scan tries) and every other port Windows lists "
+               "(HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM), listed only: --no-probe opens none of "
+               "them:\n");
+    } else if (pChoice->bOnlyNamed) {
+        printf("Serial ports: COM1 to COM4 (the ports the modem scan tries), every other port Windows lists "
+               "(HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM) and the ports --ports names; only those "
+               "named are probed as the modem scan does (2400 bit/s 8N1, \"ATE0V1\" then \"AT\"; a port with "
+               "nothing attached takes about 8 seconds):\n");
+    } else {
+        printf("Serial ports: COM1 to COM4 (the ports the modem scan tries) and every other port Windows lists "
+               "(HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM), each probed as the modem scan does "
+               "(2400 bit/s 8N1, \"ATE0V1\" then \"AT\"; a port with nothing attached takes about 8 seconds):\n");
+    }
+}
+
+// The line of a port the report leaves closed, and why.
+static void PrintClosedPortLine(int nPort, PortPlan plan, const ListedPorts *pListed)
+{
+    char szDevice[kDeviceNameSize];
+    ShowRegistryName(pListed->rgszDevice[nPort], szDevice, sizeof szDevice);
+    if (plan == kPlanBluetooth) {
+        printf("  COM%d  not opened: a Bluetooth serial port (%s), whose open makes Windows try to reach the "
+               "paired device and can block for a long time\n",
+               nPort, szDevice);
+        return;
+    }
+    if (pListed->rgbListed[nPort])
+        printf("  COM%d  not opened (%s); Windows lists it as %s\n", nPort, PortLeftClosedReason(plan), szDevice);
+    else
+        printf("  COM%d  not opened (%s); Windows does not list it\n", nPort, PortLeftClosedReason(plan));
+}
+
+// COM1 to COM4, which the scan tries, every other port Windows knows and every port
+// --ports names, each probed the same way unless the report leaves it closed. Says which
+// answering ports the scan never looks at.
+void ReportSerialPorts(const PortChoice *pChoice, PortSurvey *pSurvey)
+{
+    static ListedPorts listed; // 16 KB of device names: off the stack
+    ListSerialCommPorts(&listed);
+    for (int nPort = 1; nPort <= kLargestPort; ++nPort)
+        pSurvey->rgPlan[nPort] =
+            PlanPort(listed.rgbBluetooth[nPort], pChoice->bNoProbe, pChoice->bOnlyNamed, pChoice->rgbNamed[nPort]);
+    pSurvey->rgPlan[0] = kPlanNotNamed; // there is no COM0
+    PrintHeading(pChoice);
     fflush(stdout);
     int rgnUnseen[kLargestPort + 1];
     int cUnseen = 0;
     for (int nPort = 1; nPort <= kLargestPort; ++nPort) {
-        if (!rgbKnown[nPort])
+        const bool bScanPort = nPort >= kFirstPort && nPort <= kLastPort;
+        if (!bScanPort && !listed.rgbListed[nPort] && !(pChoice->bOnlyNamed && pChoice->rgbNamed[nPort]))
             continue;
+        if (pSurvey->rgPlan[nPort] != kPlanProbe) {
+            PrintClosedPortLine(nPort, pSurvey->rgPlan[nPort], &listed);
+            continue;
+        }
         PortFinding finding;
         ProbePort(nPort, &finding);
         PrintPortLine(nPort, &finding);
-        if ((nPort < kFirstPort || nPort > kLastPort) && finding.dwOpenError == 0 &&
+        if (!bScanPort && finding.dwOpenError == 0 &&
             JudgeReplyAsScan(finding.rgbReply, finding.cbReply) == kScanSeesAnswer)
             rgnUnseen[cUnseen++] = nPort;
         fflush(stdout);
