@@ -56,7 +56,7 @@ const ExpectedImports kImports[] = {
     {"kernel32.dll",
      {"ClearCommError", "CloseHandle", "CreateFileA", "FreeLibrary", "GetCommState", "GetLastError", "GetProcAddress",
       "GetSystemDirectoryA", "GetTickCount", "LoadLibraryExA", "PurgeComm", "ReadFile", "SetCommState",
-      "SetCommTimeouts", "SetupComm", "WriteFile"}},
+      "SetCommTimeouts", "SetupComm", "WaitForSingleObject", "WriteFile"}},
     {"msvcrt.dll", {"free", "malloc"}},
     {"user32.dll",
      {"DrawTextA", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect", "LoadIconA",
@@ -68,8 +68,9 @@ const ExpectedImports kImports[] = {
 // thread-local storage (.tls), and the DWARF unwind tables of its objects (.eh_frame).
 const char *const kStartupSections[] = {".CRT", ".tls", ".eh_frame", ".ctors", ".dtors"};
 
-// The most a DLL may weigh, without the certificate table a signature appends.
-const uint64_t kMaxImageBytes = 16 * 1024;
+// The most a DLL may weigh, without the certificate table a signature appends: room for
+// the find (threads and its window) beside the four first exports.
+const uint64_t kMaxImageBytes = 24 * 1024;
 
 struct ExpectedExport {
     const char *pszName;
