@@ -1,139 +1,86 @@
 // The report's serial ports: COM1 to COM4, which the modem scan tries, and every other
-// port Windows lists under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, each opened
-// and probed as the scan does it (2400 bit/s 8N1, "ATE0V1" then "AT", one read of up to
-// 128 bytes) and shown as missing, held by another program, silent, or answering and
-// what it answered. A port stays closed, and its line says why, when it is a Bluetooth
-// serial port (always), under --no-probe, and when --ports names other ports.
+// port Windows lists under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, each probed
+// by the library's own probe (serial/CommProbe), exactly as the scan probes (2400 bit/s
+// 8N1, "ATE0V1" then "AT", one read of up to 128 bytes), and shown as missing, held by
+// another program, silent, or answering and what it answered. A port stays closed, and
+// its line says why, when it is a Bluetooth serial port (always), under --no-probe, and
+// when --ports names other ports.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "serial/CommProbe.h"
+
 #include "ReportParts.h"
 #include "ReportText.h"
 
-static const int kFirstPort = 1;                 // the ports the scan tries: COM1..COM4
-static const int kLastPort = 4;
-static const DWORD kProbeBaudRate = 2400;        // the scan's speed, which every Hayes modem takes
-static const DWORD kQueueSize = 80;              // the scan's driver queues, in and out
-static const DWORD kReplySize = 128;             // the scan reads at most this much
-static const DWORD kDrainLimitMs = 1000;         // a device that never falls silent stops the drain here
-static const DWORD kPurgeInput = PURGE_RXABORT | PURGE_RXCLEAR;
-// The scan's time-outs: a one-byte read gives up after 550 ms of silence, the reply read
-// 500 ms after the last byte or 6.9 s after it began; a write may take 10 ms a byte plus
-// a second.
-static const COMMTIMEOUTS kProbeTimeouts = {500, 50, 500, 10, 1000};
-
-struct PortFinding {
-    DWORD dwOpenError;        // 0 when the port opened
-    const char *pszFailedStep; // the first step after the open that failed, or NULL
-    DWORD dwStepError;
-    unsigned char rgbReply[kReplySize];
-    DWORD cbReply;
-};
-
-static void DrainInput(HANDLE hPort)
+// The Win32 call behind each step of the probe that can fail after the open, as the
+// report names it.
+static const char *ProbeStepCall(CommProbeStep step)
 {
-    PurgeComm(hPort, kPurgeInput);
-    DWORD dwStart = GetTickCount();
-    for (;;) {
-        char chDiscard;
-        DWORD cbRead = 0;
-        ReadFile(hPort, &chDiscard, 1, &cbRead, NULL);
-        if (cbRead == 0 || GetTickCount() - dwStart >= kDrainLimitMs)
-            return;
+    switch (step) {
+    case kProbeStepGetState:
+        return "GetCommState";
+    case kProbeStepSetState:
+        return "SetCommState";
+    case kProbeStepTimeouts:
+        return "SetCommTimeouts";
+    case kProbeStepQueues:
+        return "SetupComm";
+    case kProbeStepFirstWrite:
+    case kProbeStepSecondWrite:
+        return "WriteFile";
+    case kProbeStepReplyRead:
+        return "ReadFile";
+    default:
+        return "the probe";
     }
 }
 
-// Records the step that failed and its error; always returns false.
-static bool StepFailed(PortFinding *pFinding, const char *pszStep)
+// One port, probed by the library's own probe, exactly as the scan probes COM1 to COM4.
+static void ProbePort(int nPort, CommProbe *pProbe)
 {
-    pFinding->pszFailedStep = pszStep;
-    pFinding->dwStepError = GetLastError();
-    return false;
-}
-
-static bool SendLine(HANDLE hPort, const char *pszLine, PortFinding *pFinding)
-{
-    DWORD cbWritten = 0;
-    if (!WriteFile(hPort, pszLine, (DWORD)strlen(pszLine), &cbWritten, NULL))
-        return StepFailed(pFinding, "WriteFile");
-    return true;
-}
-
-// The scan's dialogue on an open port: line settings, time-outs, queues, drain,
-// "ATE0V1", drain, "AT", one read.
-static bool RunProbeDialogue(HANDLE hPort, PortFinding *pFinding)
-{
-    DCB dcb;
-    memset(&dcb, 0, sizeof dcb);
-    dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(hPort, &dcb))
-        return StepFailed(pFinding, "GetCommState");
-    dcb.BaudRate = kProbeBaudRate;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    if (!SetCommState(hPort, &dcb))
-        return StepFailed(pFinding, "SetCommState");
-    COMMTIMEOUTS timeouts = kProbeTimeouts;
-    if (!SetCommTimeouts(hPort, &timeouts))
-        return StepFailed(pFinding, "SetCommTimeouts");
-    if (!SetupComm(hPort, kQueueSize, kQueueSize))
-        return StepFailed(pFinding, "SetupComm");
-    DrainInput(hPort);
-    if (!SendLine(hPort, "ATE0V1\r", pFinding))
-        return false;
-    DrainInput(hPort);
-    if (!SendLine(hPort, "AT\r", pFinding))
-        return false;
-    if (!ReadFile(hPort, pFinding->rgbReply, kReplySize, &pFinding->cbReply, NULL))
-        return StepFailed(pFinding, "ReadFile");
-    return true;
-}
-
-static void ProbePort(int nPort, PortFinding *pFinding)
-{
-    memset(pFinding, 0, sizeof *pFinding);
     char szName[16];
     ComOpenName(nPort, szName, sizeof szName);
-    HANDLE hPort = CreateFileA(szName, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-    if (hPort == INVALID_HANDLE_VALUE) {
-        pFinding->dwOpenError = GetLastError();
-        return;
-    }
-    RunProbeDialogue(hPort, pFinding);
-    CloseHandle(hPort);
+    ProbeNamedPort(szName, NULL, pProbe);
 }
 
-static void PrintPortLine(int nPort, const PortFinding *pFinding)
+static void PrintPortLine(int nPort, const CommProbe *pProbe)
 {
     printf("  COM%d  ", nPort);
-    if (pFinding->dwOpenError != 0) {
-        switch (JudgeOpenError(pFinding->dwOpenError)) {
+    if (pProbe->step == kProbeStepOpen) {
+        switch (JudgeOpenError(pProbe->dwError)) {
         case kPortMissing:
             printf("missing\n");
             break;
         case kPortHeld:
-            printf("held by another program (error %lu)\n", (unsigned long)pFinding->dwOpenError);
+            printf("held by another program (error %lu)\n", (unsigned long)pProbe->dwError);
             break;
         default:
-            printf("can't be opened (error %lu)\n", (unsigned long)pFinding->dwOpenError);
+            printf("can't be opened (error %lu)\n", (unsigned long)pProbe->dwError);
             break;
         }
         return;
     }
-    if (pFinding->pszFailedStep && pFinding->cbReply == 0) {
-        printf("can't be probed: it opened, but %s failed (error %lu)\n", pFinding->pszFailedStep,
-               (unsigned long)pFinding->dwStepError);
+    if (pProbe->step != kProbeStepNone && pProbe->cbReply == 0) {
+        printf("can't be probed: it opened, but %s failed (error %lu)\n", ProbeStepCall(pProbe->step),
+               (unsigned long)pProbe->dwError);
         return;
     }
-    if (pFinding->cbReply == 0) {
+    if (pProbe->cbReply == 0) {
         printf("silent: opened, nothing came back to \"AT\"\n");
         return;
     }
-    char szReply[kReplySize * 4 + 1];
-    EscapeReply(pFinding->rgbReply, pFinding->cbReply, szReply, sizeof szReply);
-    switch (JudgeReplyAsScan(pFinding->rgbReply, pFinding->cbReply)) {
+    const unsigned char *pbReply = reinterpret_cast<const unsigned char *>(pProbe->achReply);
+    char szReply[TVR_MODEM_REPLY_SIZE * 4 + 1];
+    EscapeReply(pbReply, pProbe->cbReply, szReply, sizeof szReply);
+    // The verdict is the probe's, which is the scan's; the report only says why a reply
+    // that came back is not taken.
+    if (pProbe->nVerdict) {
+        printf("answering: \"%s\"\n", szReply);
+        return;
+    }
+    switch (JudgeReplyAsScan(pbReply, pProbe->cbReply)) {
     case kScanSeesNothing:
         printf("answering: \"%s\" (it starts with a zero byte, which the scan counts as silence)\n", szReply);
         break;
@@ -141,7 +88,7 @@ static void PrintPortLine(int nPort, const PortFinding *pFinding)
         printf("answering: \"%s\" (a bare \"OK\", which the scan counts as silence)\n", szReply);
         break;
     default:
-        printf("answering: \"%s\"\n", szReply);
+        printf("answering: \"%s\" (which the scan counts as silence)\n", szReply);
         break;
     }
 }
@@ -245,18 +192,17 @@ void ReportSerialPorts(const PortChoice *pChoice, PortSurvey *pSurvey)
     int rgnUnseen[kLargestPort + 1];
     int cUnseen = 0;
     for (int nPort = 1; nPort <= kLargestPort; ++nPort) {
-        const bool bScanPort = nPort >= kFirstPort && nPort <= kLastPort;
+        const bool bScanPort = nPort >= TVR_FIRST_SCAN_PORT && nPort <= TVR_LAST_SCAN_PORT;
         if (!bScanPort && !listed.rgbListed[nPort] && !(pChoice->bOnlyNamed && pChoice->rgbNamed[nPort]))
             continue;
         if (pSurvey->rgPlan[nPort] != kPlanProbe) {
             PrintClosedPortLine(nPort, pSurvey->rgPlan[nPort], &listed);
             continue;
         }
-        PortFinding finding;
-        ProbePort(nPort, &finding);
-        PrintPortLine(nPort, &finding);
-        if (!bScanPort && finding.dwOpenError == 0 &&
-            JudgeReplyAsScan(finding.rgbReply, finding.cbReply) == kScanSeesAnswer)
+        CommProbe probe;
+        ProbePort(nPort, &probe);
+        PrintPortLine(nPort, &probe);
+        if (!bScanPort && probe.nVerdict)
             rgnUnseen[cUnseen++] = nPort;
         fflush(stdout);
     }

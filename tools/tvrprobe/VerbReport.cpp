@@ -18,8 +18,10 @@
 // same choice: the scan runs only where the report may open each of COM1 to COM4 itself,
 // the check only on a port the report may open.
 //
-// The probe and the telephony query are this program's own Win32 and TAPI calls: when
-// the DLL's answer and the table disagree, the table shows what the machine said.
+// The probe and the telephony query run in this program, on the library's own code
+// built into it (the probe of serial/CommProbe, the readers of telephony/TapiLayout),
+// not through telvarid.dll: when the DLL's answer and the table disagree, the table
+// shows what the machine said.
 // Exit code 0 when the DLL found a modem by either route (the scan or the telephony
 // service), 1 when neither did (or the scan was not called and telephony found none), 2
 // for a usage error, 3 when the DLL could not be loaded (the ports and the telephony
