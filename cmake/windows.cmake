@@ -85,11 +85,14 @@ tvr_windows_program(tvrprobe ${CMAKE_SOURCE_DIR}/tools/tvrprobe)
 # tvrprobe names its own version and reads the version resource of the DLL beside it.
 target_include_directories(tvrprobe PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(tvrprobe PRIVATE version)
-# It loads TAPI32.DLL with the library's own loader and reads the telephony blocks with
-# the library's own bounded readers, carries a version resource like the DLL's, and ships
-# stripped (the runtime's debug information is most of an unstripped program).
+# It loads TAPI32.DLL with the library's own loader, reads the telephony blocks with the
+# library's own bounded readers, probes serial ports with the library's own probe,
+# carries a version resource like the DLL's, and ships stripped (the runtime's debug
+# information is most of an unstripped program).
 target_sources(tvrprobe PRIVATE ${CMAKE_SOURCE_DIR}/telephony/TapiLayout.cpp
-  ${CMAKE_SOURCE_DIR}/telephony/TapiLoader.cpp ${CMAKE_SOURCE_DIR}/tools/tvrprobe/tvrprobe.rc)
+  ${CMAKE_SOURCE_DIR}/telephony/TapiLoader.cpp ${CMAKE_SOURCE_DIR}/serial/CommProbe.cpp
+  ${CMAKE_SOURCE_DIR}/serial/LineFormat.cpp ${CMAKE_SOURCE_DIR}/serial/ReplyJudgment.cpp
+  ${CMAKE_SOURCE_DIR}/tools/tvrprobe/tvrprobe.rc)
 target_link_options(tvrprobe PRIVATE ${TVR_HARDENING_LINK} -s)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
 tvr_windows_program(tvrsoak ${CMAKE_SOURCE_DIR}/tests/wine/soak)

@@ -297,4 +297,180 @@ TEST(ReportComPorts, NumbersAndOpenNames)
     }
 }
 
+// ---- Windows's list of serial ports ---------------------------------------------------------
+
+// ERROR_KEY_DELETED, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA,
+// ERROR_NO_MORE_ITEMS as winerror.h numbers them.
+const uint32_t kKeyDeleted = 1018, kAccessDenied = 5, kInvalidHandle = 6, kMoreData = 234, kNoMoreItems = 259;
+
+struct WalkCase {
+    const char *pszName;
+    std::vector<uint32_t> rgResults; // RegEnumValueA's result at index 0, 1, ...
+    uint32_t dwAfter;                 // its result at every later index
+    uint32_t cAsked;                  // how many indexes the walk should ask
+    std::vector<uint32_t> rgTaken;    // the indexes whose value it should look at
+};
+
+TEST(ReportRegistryWalk, StopsAtTheEndAndOnAnyErrorButATooLongValue)
+{
+    const WalkCase rgCases[] = {
+        {"an empty key", {}, kNoMoreItems, 1, {}},
+        {"two ports", {0, 0}, kNoMoreItems, 3, {0, 1}},
+        {"a value too long for a port is passed over", {0, kMoreData, 0}, kNoMoreItems, 4, {0, 2}},
+        {"the key deleted under the walk, at every index", {}, kKeyDeleted, 1, {}},
+        {"the key deleted after one port", {0}, kKeyDeleted, 2, {0}},
+        {"access denied at the second index", {0, kAccessDenied, 0}, kNoMoreItems, 2, {0}},
+        {"an invalid handle", {}, kInvalidHandle, 1, {}},
+        {"too long at every index: the limit", {}, kMoreData, 1024, {}},
+        {"a port at every index: the limit", {}, 0, 1024, {}},
+    };
+    for (const WalkCase &c : rgCases) {
+        uint32_t cCalls = 0;
+        std::vector<uint32_t> rgTaken;
+        const uint32_t cAsked = WalkRegistryValues(
+            [&](uint32_t dwIndex) -> uint32_t {
+                ++cCalls;
+                // A walk that does not stop is cut here, so that the test fails rather than hangs.
+                if (cCalls > 5000)
+                    return kNoMoreItems;
+                return dwIndex < c.rgResults.size() ? c.rgResults[dwIndex] : c.dwAfter;
+            },
+            [&](uint32_t dwIndex) {
+                if (rgTaken.size() < 16)
+                    rgTaken.push_back(dwIndex);
+            });
+        EXPECT_EQ(c.cAsked, cAsked) << c.pszName;
+        EXPECT_EQ(c.cAsked, cCalls) << c.pszName;
+        if (c.cAsked < 1024) {
+            EXPECT_EQ(c.rgTaken, rgTaken) << c.pszName;
+        }
+    }
+}
+
+
+// ---- Bluetooth ports and the ports the report opens ----------------------------------------
+
+TEST(ReportBluetooth, KnowsABluetoothSerialDeviceByItsName)
+{
+    const struct {
+        const char *pszDevice;
+        bool bBluetooth;
+    } rgCases[] = {
+        {"\\Device\\BthModem0", true},
+        {"\\Device\\BthModem12", true},
+        {"\\DEVICE\\BTHMODEM3", true},
+        {"\\device\\bthmodem", true},
+        {"\\Device\\Serial0", false},
+        {"\\Device\\VCP0", false},
+        {"\\Device\\USBSER000", false},
+        {"\\Device\\BthMode", false},
+        {"Device\\BthModem0", false},
+        {"\\Device\\Bth0", false},
+        {"", false},
+    };
+    for (const auto &c : rgCases)
+        EXPECT_EQ(c.bBluetooth, IsBluetoothSerialDevice(c.pszDevice)) << c.pszDevice;
+}
+
+TEST(ReportRegistryName, ShowsADeviceNameAsWindowsWritesItAndNothingUnprintable)
+{
+    const struct {
+        const char *pszName;
+        size_t cchOut;
+        const char *pszShown;
+    } rgCases[] = {
+        {"\\Device\\BthModem0", 64, "\\Device\\BthModem0"},
+        {"\\Device\\Serial\x01\x7F\xE9", 64, "\\Device\\Serial???"},
+        {"\\Device\\USBSER000", 8, "\\Device"},
+        {"abc", 1, ""},
+        {"", 64, ""},
+    };
+    for (const auto &c : rgCases) {
+        char szOut[65];
+        memset(szOut, '#', sizeof szOut);
+        ShowRegistryName(c.pszName, szOut, c.cchOut);
+        EXPECT_STREQ(c.pszShown, szOut) << c.pszName;
+        EXPECT_EQ('#', szOut[c.cchOut]) << "wrote past the buffer: " << c.pszName;
+    }
+}
+
+TEST(ReportPortList, ParsesCommaSeparatedPortNames)
+{
+    const struct {
+        const char *pszList;
+        bool bParsed;
+        std::vector<int> rgnPorts; // the ports marked, when parsed
+    } rgCases[] = {
+        {"COM5,COM7", true, {5, 7}},
+        {"COM7", true, {7}},
+        {"com3,Com12", true, {3, 12}},
+        {"COM255,COM1", true, {1, 255}},
+        {"COM5,COM5", true, {5}},
+        {"", false, {}},
+        {"COM5,", false, {}},
+        {",COM5", false, {}},
+        {"COM5,,COM7", false, {}},
+        {"COM0", false, {}},
+        {"COM256", false, {}},
+        {"COM5 ,COM7", false, {}},
+        {"COM1000000", false, {}},
+        {"LPT1", false, {}},
+        {"5", false, {}},
+    };
+    for (const auto &c : rgCases) {
+        bool rgbNamed[kLargestPort + 1];
+        memset(rgbNamed, 0, sizeof rgbNamed);
+        EXPECT_EQ(c.bParsed, ParsePortList(c.pszList, rgbNamed)) << "\"" << c.pszList << "\"";
+        if (!c.bParsed)
+            continue;
+        std::vector<int> rgnMarked;
+        for (int n = 0; n <= kLargestPort; ++n)
+            if (rgbNamed[n])
+                rgnMarked.push_back(n);
+        EXPECT_EQ(c.rgnPorts, rgnMarked) << "\"" << c.pszList << "\"";
+    }
+}
+
+TEST(ReportPortPlan, ABluetoothPortStaysClosedWhateverIsAsked)
+{
+    const struct {
+        const char *pszName;
+        bool bBluetooth, bNoProbe, bOnlyNamed, bNamed;
+        PortPlan plan;
+    } rgCases[] = {
+        {"a port, no options", false, false, false, false, kPlanProbe},
+        {"a Bluetooth port, no options", true, false, false, false, kPlanBluetooth},
+        {"a Bluetooth port named in --ports", true, false, true, true, kPlanBluetooth},
+        {"a Bluetooth port with --no-probe", true, true, false, false, kPlanBluetooth},
+        {"--no-probe", false, true, false, false, kPlanNoProbe},
+        {"named in --ports", false, false, true, true, kPlanProbe},
+        {"not named in --ports", false, false, true, false, kPlanNotNamed},
+    };
+    for (const auto &c : rgCases)
+        EXPECT_EQ(c.plan, PlanPort(c.bBluetooth, c.bNoProbe, c.bOnlyNamed, c.bNamed)) << c.pszName;
+    EXPECT_EQ(nullptr, PortLeftClosedReason(kPlanProbe));
+    EXPECT_STREQ("a Bluetooth serial port, never opened", PortLeftClosedReason(kPlanBluetooth));
+    EXPECT_STREQ("--no-probe", PortLeftClosedReason(kPlanNoProbe));
+    EXPECT_STREQ("not named in --ports", PortLeftClosedReason(kPlanNotNamed));
+}
+
+TEST(ReportPortPlan, TheScanRunsOnlyWhereTheReportOpensCom1ToCom4)
+{
+    const PortPlan P = kPlanProbe, B = kPlanBluetooth, X = kPlanNoProbe, N = kPlanNotNamed;
+    const struct {
+        const char *pszName;
+        PortPlan rgPlan[6]; // [0] unused, [1..4] COM1-COM4, [5] a port the scan never tries
+        int nFirstClosed;
+    } rgCases[] = {
+        {"all four probed", {P, P, P, P, P, B}, 0},
+        {"COM2 Bluetooth", {P, P, B, P, P, P}, 2},
+        {"--no-probe", {X, X, X, X, X, X}, 1},
+        {"--ports COM5,COM7", {N, N, N, N, N, P}, 1},
+        {"--ports COM1,COM2,COM3", {N, P, P, P, N, N}, 4},
+        {"--ports COM1-COM4", {N, P, P, P, P, N}, 0},
+    };
+    for (const auto &c : rgCases)
+        EXPECT_EQ(c.nFirstClosed, FirstScanPortLeftClosed(c.rgPlan)) << c.pszName;
+}
+
 } // namespace

@@ -182,6 +182,8 @@ inline const char *MachineText(uint16_t wMachine)
 
 // ---- Serial ports beyond the scan's --------------------------------------------------------
 
+static const int kLargestPort = 255; // COM255: the largest port number the report looks at
+
 // The number n of a port named "COMn" (n from 1 to 255, no leading zero, case as Windows
 // writes it), else 0.
 inline int ComPortNumber(const char *pszName)
@@ -204,6 +206,162 @@ inline int ComPortNumber(const char *pszName)
 inline void ComOpenName(int nPort, char *pszOut, size_t cchOut)
 {
     snprintf(pszOut, cchOut, nPort >= 10 ? "\\\\.\\COM%d" : "COM%d", nPort);
+}
+
+// ---- Windows's list of serial ports ---------------------------------------------------
+// The walk of HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: one value per serial
+// device, its name the device's ("\Device\Serial0"), its data the port's ("COM1").
+
+static const uint32_t kReportErrorSuccess = 0;      // ERROR_SUCCESS
+static const uint32_t kReportErrorMoreData = 234;   // ERROR_MORE_DATA: a name or data too long for the buffers
+static const uint32_t kReportErrorNoMoreItems = 259; // ERROR_NO_MORE_ITEMS: past the last value
+
+// However the key answers, the walk asks no more indexes than this: four times as many
+// values as there are port names (COM1 to COM255).
+static const uint32_t kRegistryWalkLimit = 1024;
+
+enum RegistryWalkStep {
+    kWalkTakeValue, // the value was read: look at it
+    kWalkSkipValue, // too long for a port's name: the next index may still be one
+    kWalkStop       // the end of the key, or an error
+};
+
+// What the walk does after RegEnumValueA's result for one index. Any error other than a
+// value too long ends it: such an error comes back at every further index (a key deleted
+// under the walk answers ERROR_KEY_DELETED to each of them), so going on would ask all
+// 2^32 indexes.
+inline RegistryWalkStep JudgeRegistryWalkResult(uint32_t lResult)
+{
+    if (lResult == kReportErrorSuccess)
+        return kWalkTakeValue;
+    if (lResult == kReportErrorMoreData)
+        return kWalkSkipValue;
+    return kWalkStop;
+}
+
+// Asks enumAt(0), enumAt(1)..., each RegEnumValueA's result for that index, and calls
+// takeValue(index) after each value read, until JudgeRegistryWalkResult says stop or
+// kRegistryWalkLimit indexes have been asked. Returns how many indexes it asked.
+template <typename EnumAt, typename TakeValue> inline uint32_t WalkRegistryValues(EnumAt enumAt, TakeValue takeValue)
+{
+    uint32_t dwIndex = 0;
+    while (dwIndex < kRegistryWalkLimit) {
+        const RegistryWalkStep step = JudgeRegistryWalkResult(enumAt(dwIndex));
+        if (step == kWalkStop)
+            return dwIndex + 1;
+        if (step == kWalkTakeValue)
+            takeValue(dwIndex);
+        ++dwIndex;
+    }
+    return dwIndex;
+}
+
+// Whether a device name under SERIALCOMM is a Bluetooth serial port's: Windows names
+// those "\Device\BthModem" and a number. Opening one makes Windows try to reach the
+// paired device, and the open can block for as long as that takes. Letter case aside, as
+// the object manager compares names.
+inline bool IsBluetoothSerialDevice(const char *pszDevice)
+{
+    static const char kBluetoothPrefix[] = "\\device\\bthmodem";
+    for (size_t i = 0; i + 1 < sizeof kBluetoothPrefix; ++i) {
+        char ch = pszDevice[i];
+        if (ch >= 'A' && ch <= 'Z')
+            ch = (char)(ch - 'A' + 'a');
+        if (ch != kBluetoothPrefix[i])
+            return false;
+    }
+    return true;
+}
+
+// A name from the registry as the report shows it, into pszOut (cchOut bytes, always
+// zero-terminated, cut to fit): printable ASCII as it is, backslashes included, so that
+// "\Device\BthModem0" reads as Windows writes it; any other byte as '?'.
+inline void ShowRegistryName(const char *pszName, char *pszOut, size_t cchOut)
+{
+    if (cchOut == 0)
+        return;
+    size_t cch = 0;
+    for (; pszName[cch] && cch + 1 < cchOut; ++cch) {
+        const unsigned char ch = (unsigned char)pszName[cch];
+        pszOut[cch] = ch >= 0x20 && ch <= 0x7E ? (char)ch : '?';
+    }
+    pszOut[cch] = 0;
+}
+
+// ---- Which ports the report opens -----------------------------------------------------------
+
+// Marks in rgbNamed[1..kLargestPort] each port of the argument of --ports: port names
+// separated by commas, "COM5,COM7", in any letter case ("com5" is COM5). False for an
+// empty list, an empty name or one that is not COM1 to COM255; rgbNamed may then hold
+// some marks.
+inline bool ParsePortList(const char *pszList, bool *rgbNamed)
+{
+    const char *p = pszList;
+    for (;;) {
+        char szName[8]; // "COM255" and its zero, with room to see a longer name
+        size_t cch = 0;
+        for (; *p && *p != ','; ++p) {
+            if (cch + 1 >= sizeof szName)
+                return false;
+            const char ch = *p;
+            szName[cch++] = ch >= 'a' && ch <= 'z' ? (char)(ch - 'a' + 'A') : ch;
+        }
+        szName[cch] = 0;
+        const int nPort = ComPortNumber(szName);
+        if (nPort == 0)
+            return false;
+        rgbNamed[nPort] = true;
+        if (*p == 0)
+            return true;
+        ++p; // past the comma: a name must follow
+    }
+}
+
+enum PortPlan {
+    kPlanProbe,     // opened and probed as the modem scan does
+    kPlanBluetooth, // a Bluetooth serial port: never opened, whatever was asked
+    kPlanNoProbe,   // --no-probe: listed, not opened
+    kPlanNotNamed   // --ports names other ports: listed, not opened
+};
+
+// What the report does with one port. A Bluetooth port stays closed even when --ports
+// names it: its open can block for as long as Windows tries to reach the paired device.
+inline PortPlan PlanPort(bool bBluetooth, bool bNoProbe, bool bOnlyNamed, bool bNamed)
+{
+    if (bBluetooth)
+        return kPlanBluetooth;
+    if (bNoProbe)
+        return kPlanNoProbe;
+    if (bOnlyNamed && !bNamed)
+        return kPlanNotNamed;
+    return kPlanProbe;
+}
+
+// Why the report leaves a port closed, for "which this report leaves closed (...)";
+// NULL for a port it opens.
+inline const char *PortLeftClosedReason(PortPlan plan)
+{
+    switch (plan) {
+    case kPlanBluetooth:
+        return "a Bluetooth serial port, never opened";
+    case kPlanNoProbe:
+        return "--no-probe";
+    case kPlanNotNamed:
+        return "not named in --ports";
+    default:
+        return NULL;
+    }
+}
+
+// The first of COM1..COM4 that the report leaves closed, given each port's plan in
+// rgPlan[1..4]; 0 when it opens all four. The modem scan of telvarid.dll opens all four,
+// so the report lets it run only when this is 0.
+inline int FirstScanPortLeftClosed(const PortPlan *rgPlan)
+{
+    for (int nPort = 1; nPort <= 4; ++nPort)
+        if (rgPlan[nPort] != kPlanProbe)
+            return nPort;
+    return 0;
 }
 
 #endif // TVR_TOOLS_REPORT_TEXT_H
