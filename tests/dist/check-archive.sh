@@ -148,6 +148,7 @@ PHRASES
 importlib)
     unpack
     functions=(TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem)
+    actions=(TVRMsiFindModem TVRMsiCheckPort TVRMsiModemAvailable)
     for arch in x86 x64; do
         # x86: MSVC names a cdecl function _Name and its import __imp__Name; the import
         # is looked up by the name without the underscore ("noprefix"), the export's.
@@ -160,9 +161,18 @@ importlib)
                 expected+=$'Type: code\nName type: name\n'"Symbol: __imp_$f"$'\n'"Symbol: $f"$'\n'
             fi
         done
+        # The stdcall custom actions: x86 MSVC names them _Name@4, looked up without
+        # the underscore and the @4 ("undecorate"), the export's name.
+        for f in "${actions[@]}"; do
+            if [[ $arch == x86 ]]; then
+                expected+=$'Type: code\nName type: undecorate\n'"Symbol: __imp__$f@4"$'\n'"Symbol: _$f@4"$'\n'
+            else
+                expected+=$'Type: code\nName type: name\n'"Symbol: __imp_$f"$'\n'"Symbol: $f"$'\n'
+            fi
+        done
         actual=$(llvm-readobj "$root/$arch/telvarid.lib" | grep -E '^(Type|Name type|Symbol): ')
         if [[ $actual == "${expected%$'\n'}" ]]; then
-            pass "$arch/telvarid.lib imports the four functions by their undecorated names"
+            pass "$arch/telvarid.lib imports the four functions and the three custom actions by their undecorated names"
         else
             fail "$arch/telvarid.lib's import members:"
             printf '%s\n' "$actual" | sed 's/^/      /'
@@ -174,7 +184,9 @@ importlib)
             fail "$arch/telvarid.lib names '$dlls'"
         prefix=""
         [[ $arch == x86 ]] && prefix=_
-        expected=$(for f in "${functions[@]}"; do echo "${prefix}$f"; echo "__imp_${prefix}$f"; done | LC_ALL=C sort)
+        # MinGW's own import library, from the linker, names every export as the DLL does.
+        expected=$(for f in "${functions[@]}" "${actions[@]}"; do echo "${prefix}$f"; echo "__imp_${prefix}$f"; done |
+            LC_ALL=C sort)
         actual=$(llvm-nm "$root/$arch/libtelvarid.dll.a" 2>/dev/null | awk '$2 == "T" || $2 == "I" { print $3 }' |
             grep -E 'TVR' | LC_ALL=C sort)
         [[ $actual == "$expected" ]] && pass "$arch/libtelvarid.dll.a defines ${prefix}TVR... and __imp_${prefix}TVR..." ||
