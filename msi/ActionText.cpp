@@ -136,10 +136,15 @@ void FormatFindLine(char *pszLine, size_t cchLine, int nResult, const char *pszP
     if (nResult == 1 && *pszPort != '\0') {
         AppendText(&line, "one answers on ");
         AppendText(&line, pszPort);
+    } else if (nResult == 1) {
+        AppendText(&line, "one answers");
+    } else if (nResult == -1) {
+        AppendText(&line, "the search could not run");
     } else {
-        AppendText(&line, nResult == 1 ? "one answers" : "none answers");
+        AppendText(&line, "none answers");
     }
-    AppendResult(&line, TVR_PROPERTY_FIND_RESULT, nResult);
+    AppendText(&line, "; " TVR_PROPERTY_FIND_RESULT "=");
+    AppendText(&line, nResult == -1 ? "-1" : nResult == 1 ? "1" : "0");
     AppendProperty(&line, ", ", TVR_PROPERTY_FIND_PORT, pszPort);
 }
 

@@ -11,7 +11,7 @@
 
 // The package's public properties, one prefix, upper case (the installer passes only
 // upper-case properties from the user interface to the execute sequence).
-#define TVR_PROPERTY_FIND_RESULT "TVR_FIND_RESULT"           // find: 1 or 0
+#define TVR_PROPERTY_FIND_RESULT "TVR_FIND_RESULT"           // find: 1, 0, or -1 (could not run)
 #define TVR_PROPERTY_FIND_PORT "TVR_FIND_PORT"               // find: "COM3", or unset
 #define TVR_PROPERTY_CHECK_PORT "TVR_CHECK_PORT"             // check: the port, set by the package
 #define TVR_PROPERTY_CHECK_SPEED "TVR_CHECK_SPEED"           // check: bit/s, set by the package
@@ -68,7 +68,8 @@ struct CheckRequest {
 CheckInput JudgeCheckInput(const CheckRequest *pRequest, DWORD *pdwBaud);
 
 // The one log line of each action, into pszLine (cchLine characters, the zero included).
-// nResult is the answer given; the port is "COMn" or empty.
+// nResult is the answer given (the find's -1: the search could not run); the port is
+// "COMn" or empty.
 void FormatFindLine(char *pszLine, size_t cchLine, int nResult, const char *pszPort);
 void FormatCheckLine(char *pszLine, size_t cchLine, const CheckRequest *pRequest, CheckInput input, DWORD dwBaud,
                      int nResult);

@@ -2,7 +2,8 @@
 // package that runs it, sets the answer in public properties and writes one line to the
 // installer's log.
 //
-//   TVRMsiFindModem        FindModemPort (COM1 to COM4) -> TVR_FIND_RESULT, TVR_FIND_PORT
+//   TVRMsiFindModem        FindModemPort (TVRFindModem, COM1 to COM4 at once, no window)
+//                          -> TVR_FIND_RESULT, TVR_FIND_PORT
 //   TVRMsiCheckPort        TVR_CHECK_PORT, TVR_CHECK_SPEED, TVR_CHECK_COMMAND -> JudgeCheckInput
 //                          -> TVRCheckCommParams -> TVR_CHECK_RESULT
 //   TVRMsiModemAvailable   TVRModemAvailable -> TVR_TELEPHONY_RESULT, TVR_TELEPHONY_PORT
@@ -21,7 +22,7 @@
 #include "msi/MsiDefs.h"
 
 // The find the action asks: 1 and the port number (1 to 4) of a modem that answers on
-// COM1 to COM4, or 0 and 0.
+// COM1 to COM4, 0 and 0 when none does, -1 when the search could not run.
 int FindModemPort(int *pnPort);
 
 extern "C" UINT __stdcall TVRMsiFindModem(MSIHANDLE hInstall);

@@ -261,6 +261,9 @@ TEST(FormatFindLine, SaysWhereAModemAnswers)
         {1, "COM1",
          "telvarid: looked for a modem on COM1 to COM4: one answers on COM1; TVR_FIND_RESULT=1, TVR_FIND_PORT=COM1"},
         {0, "", "telvarid: looked for a modem on COM1 to COM4: none answers; TVR_FIND_RESULT=0, TVR_FIND_PORT unset"},
+        {-1, "",
+         "telvarid: looked for a modem on COM1 to COM4: the search could not run; TVR_FIND_RESULT=-1, TVR_FIND_PORT "
+         "unset"},
     };
     for (const auto &c : kCases) {
         char achLine[kLogLineChars];
