@@ -3,8 +3,6 @@
 // tvrprobe's own telephony report all come through here.
 #include "frame/SystemLibrary.h"
 
-#include <string.h>
-
 static const char kPathSeparator = '\\';
 
 // The system folder's copy and no other. A bare name would be looked for in the setup
@@ -29,14 +27,18 @@ HMODULE LoadSystemLibrary(const char *pszName)
     // 0: no folder; MAX_PATH or more: the size the folder needs, which it did not get.
     if (cchFolder == 0 || cchFolder >= MAX_PATH)
         return NULL;
-    // The folder, one separator (unless it already ends in one), the name and a zero.
-    const bool bSeparator = achPath[cchFolder - 1] != kPathSeparator;
-    const size_t cbName = strlen(pszName) + 1;
-    if (cchFolder + (bSeparator ? 1 : 0) + cbName > MAX_PATH)
-        return NULL;
+    // The folder, one separator (unless it already ends in one), the name and its zero,
+    // all within MAX_PATH; a name that does not fit loads nothing.
     char *pszEnd = achPath + cchFolder;
-    if (bSeparator)
+    if (achPath[cchFolder - 1] != kPathSeparator)
         *pszEnd++ = kPathSeparator;
-    memcpy(pszEnd, pszName, cbName);
+    const char *pszLimit = achPath + MAX_PATH;
+    for (const char *psz = pszName;; ++psz) {
+        if (pszEnd == pszLimit)
+            return NULL;
+        *pszEnd++ = *psz;
+        if (*psz == '\0')
+            break;
+    }
     return LoadLibraryExA(achPath, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -27,12 +27,11 @@ static const DWORD kLogLineChars = 1024; // the longest line: both texts whole, 
 static const DWORD kNumberChars = 12;    // a DWORD in decimal and its zero
 
 // A line being written into a fixed buffer: never overrun, always terminated; what does
-// not fit is dropped, and the line then ends in "...".
+// not fit is dropped.
 struct TextLine {
     char *pszText;
-    size_t cchSize; // the buffer, the zero included (at least 4)
+    size_t cchSize; // the buffer, the zero included (at least 1)
     size_t cchUsed; // characters written, without the zero
-    bool bCut;
 };
 void StartLine(TextLine *pLine, char *pszBuffer, size_t cchBuffer);
 void AppendText(TextLine *pLine, const char *pszText);
@@ -67,9 +66,9 @@ struct CheckRequest {
 // speed in *pdwBaud when nothing does.
 CheckInput JudgeCheckInput(const CheckRequest *pRequest, DWORD *pdwBaud);
 
-// The one log line of each action, into pszLine (cchLine characters, the zero included).
-// nResult is the answer given (the find's -1: the search could not run); the port is
-// "COMn" or empty.
+// The one log line of each action, into pszLine (cchLine characters, the zero included):
+// what was asked, what was found, and the properties set. nResult is the answer given
+// (the find's -1: the search could not run); the port is "COMn" or empty.
 void FormatFindLine(char *pszLine, size_t cchLine, int nResult, const char *pszPort);
 void FormatCheckLine(char *pszLine, size_t cchLine, const CheckRequest *pRequest, CheckInput input, DWORD dwBaud,
                      int nResult);

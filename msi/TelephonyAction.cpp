@@ -19,12 +19,7 @@ extern "C" UINT __stdcall TVRMsiModemAvailable(MSIHANDLE hInstall)
     char achPort[kTelephonyPortChars];
     achPort[0] = '\0';
     const int nResult = TVRModemAvailable(achPort);
-    char achResult[kNumberChars];
-    TextLine result;
-    StartLine(&result, achResult, sizeof achResult);
-    AppendNumber(&result, static_cast<DWORD>(nResult));
-
-    WriteProperty(&session, TVR_PROPERTY_TELEPHONY_RESULT, achResult);
+    WriteProperty(&session, TVR_PROPERTY_TELEPHONY_RESULT, nResult == 2 ? "2" : nResult == 1 ? "1" : "0");
     WriteProperty(&session, TVR_PROPERTY_TELEPHONY_PORT, achPort);
     char achLine[kLogLineChars];
     FormatTelephonyLine(achLine, sizeof achLine, nResult, achPort);

@@ -59,7 +59,7 @@ const ExpectedImports kImports[] = {
       "GetLastError", "GetProcAddress", "GetSystemDirectoryA", "GetTickCount", "LoadLibraryExA", "PurgeComm",
       "ReadFile", "SetCommState", "SetCommTimeouts", "SetEvent", "SetupComm", "WaitForMultipleObjects",
       "WaitForSingleObject", "WriteFile", "lstrcpynW"}},
-    {"msvcrt.dll", {"free", "malloc", "strlen"}},
+    {"msvcrt.dll", {"free", "malloc"}},
     {"user32.dll",
      {"AdjustWindowRectEx", "CreateWindowExW", "DefWindowProcW", "DestroyWindow", "DispatchMessageW", "DrawTextA",
       "DrawTextW", "EnableWindow", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect",

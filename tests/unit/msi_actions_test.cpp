@@ -60,55 +60,50 @@ const CheckCase kCheckCases[] = {
     {"ModemAnswers",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "9600"}, {"TVR_CHECK_COMMAND", "AT"}},
      true, "1",
-     "telvarid: checked COM3 at 9600 bit/s with the command \"AT\": it answers (or another program holds the port); "
-     "TVR_CHECK_RESULT=1",
+     "telvarid: COM3 checked at 9600 bit/s with \"AT\": passed; TVR_CHECK_RESULT=1",
      1, "AT\r"},
     {"NoCommandSendsNothing",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "19200"}},
      true, "1",
-     "telvarid: checked COM3 at 19200 bit/s without a command: the port takes the speed (or another program holds "
-     "it); TVR_CHECK_RESULT=1",
+     "telvarid: COM3 checked at 19200 bit/s without a command: passed; TVR_CHECK_RESULT=1",
      1, ""},
     {"MissingPortAnswersZero",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "9600"}, {"TVR_CHECK_COMMAND", "AT"}},
      false, "0",
-     "telvarid: checked COM3 at 9600 bit/s with the command \"AT\": no such port, the speed refused, or no answer; "
-     "TVR_CHECK_RESULT=0",
+     "telvarid: COM3 checked at 9600 bit/s with \"AT\": failed; TVR_CHECK_RESULT=0",
      1, ""},
     {"SpeedNotANumberOpensNothing",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "fast"}, {"TVR_CHECK_COMMAND", "AT"}},
      true, "0",
-     "telvarid: COM3 not checked: TVR_CHECK_SPEED \"fast\" is not a speed in bit/s (1 to 4294967295, digits only); "
-     "TVR_CHECK_RESULT=0",
+     "telvarid: not checked: TVR_CHECK_SPEED is not a speed in bit/s: \"fast\"; TVR_CHECK_RESULT=0",
      0, ""},
     {"SpeedTooLongForItsBuffer",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "00000000000000009600"}},
      true, "0",
-     "telvarid: COM3 not checked: TVR_CHECK_SPEED is too long to be a speed in bit/s; TVR_CHECK_RESULT=0", 0, ""},
+     "telvarid: not checked: TVR_CHECK_SPEED is not a speed in bit/s; TVR_CHECK_RESULT=0", 0, ""},
     {"NoPortPropertyOpensNothing",
      {{"TVR_CHECK_SPEED", "9600"}},
-     true, "0", "telvarid: no port checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0", 0, ""},
+     true, "0", "telvarid: not checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0", 0, ""},
     {"NoSpeedProperty",
      {{"TVR_CHECK_PORT", "COM3"}},
-     true, "0", "telvarid: COM3 not checked: TVR_CHECK_SPEED is not set; TVR_CHECK_RESULT=0", 0, ""},
+     true, "0", "telvarid: not checked: TVR_CHECK_SPEED is not set; TVR_CHECK_RESULT=0", 0, ""},
     {"PortNameLongerThanItsBuffer",
      {{"TVR_CHECK_PORT", std::string(256, 'P')}, {"TVR_CHECK_SPEED", "9600"}},
-     true, "0", "telvarid: no port checked: TVR_CHECK_PORT is longer than 255 characters; TVR_CHECK_RESULT=0", 0,
+     true, "0", "telvarid: not checked: TVR_CHECK_PORT is longer than 255 characters; TVR_CHECK_RESULT=0", 0,
      ""},
     {"CommandLongerThanTheCheckSends",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "9600"}, {"TVR_CHECK_COMMAND", kLongCommand}},
-     true, "0", "telvarid: COM3 not checked: TVR_CHECK_COMMAND is longer than 254 characters; TVR_CHECK_RESULT=0", 0,
+     true, "0", "telvarid: not checked: TVR_CHECK_COMMAND is longer than 254 characters; TVR_CHECK_RESULT=0", 0,
      ""},
     {"CommandFarLongerThanItsBuffer",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "9600"}, {"TVR_CHECK_COMMAND", std::string(4000, 'A')}},
-     true, "0", "telvarid: COM3 not checked: TVR_CHECK_COMMAND is longer than 254 characters; TVR_CHECK_RESULT=0", 0,
+     true, "0", "telvarid: not checked: TVR_CHECK_COMMAND is longer than 254 characters; TVR_CHECK_RESULT=0", 0,
      ""},
     // A bracket in the package's command is shown as written, never read as a reference.
     {"CommandWithAFieldReference",
      {{"TVR_CHECK_PORT", "COM3"}, {"TVR_CHECK_SPEED", "2400"}, {"TVR_CHECK_COMMAND", "AT[1]"}},
      false, "0",
-     "telvarid: checked COM3 at 2400 bit/s with the command \"AT[1]\": no such port, the speed refused, or no "
-     "answer; TVR_CHECK_RESULT=0",
+     "telvarid: COM3 checked at 2400 bit/s with \"AT[1]\": failed; TVR_CHECK_RESULT=0",
      1, ""},
 };
 
@@ -156,8 +151,8 @@ TEST_F(MsiActionTest, FindSetsThePortOfTheModemThatAnswers)
     EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), TVRMsiFindModem(kInstallHandle));
 
     EXPECT_EQ((Properties{{"TVR_FIND_PORT", "COM3"}, {"TVR_FIND_RESULT", "1"}}), fake::msi::Properties());
-    EXPECT_EQ(std::vector<std::string>{"telvarid: looked for a modem on COM1 to COM4: one answers on COM3; "
-                                       "TVR_FIND_RESULT=1, TVR_FIND_PORT=COM3"},
+    EXPECT_EQ(std::vector<std::string>{"telvarid: COM1-COM4 searched: a modem answers on COM3; "
+                                       "TVR_FIND_RESULT=1 TVR_FIND_PORT=COM3"},
               Log());
 }
 
@@ -169,8 +164,8 @@ TEST_F(MsiActionTest, FindWithNoModemAnswersZeroAndRemovesThePort)
     EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), TVRMsiFindModem(kInstallHandle));
 
     EXPECT_EQ((Properties{{"TVR_FIND_RESULT", "0"}}), fake::msi::Properties());
-    EXPECT_EQ(std::vector<std::string>{"telvarid: looked for a modem on COM1 to COM4: none answers; "
-                                       "TVR_FIND_RESULT=0, TVR_FIND_PORT unset"},
+    EXPECT_EQ(std::vector<std::string>{"telvarid: COM1-COM4 searched: no modem answers; "
+                                       "TVR_FIND_RESULT=0 TVR_FIND_PORT unset"},
               Log());
 }
 
@@ -192,15 +187,14 @@ std::vector<TelephonyCase> TelephonyCases()
     return {
         {"FastModem", {fake::tapi::DataModem("COM3", 9600)},
          {{"TVR_TELEPHONY_RESULT", "2"}, {"TVR_TELEPHONY_PORT", "COM3"}},
-         "telvarid: asked the telephony service for a data modem: one is set up for 9600 bit/s or more; "
-         "TVR_TELEPHONY_RESULT=2, TVR_TELEPHONY_PORT=COM3"},
+         "telvarid: telephony asked: a data modem at 9600 bit/s or more; TVR_TELEPHONY_RESULT=2 "
+         "TVR_TELEPHONY_PORT=COM3"},
         {"SlowModem", {fake::tapi::DataModem("COM1", 2400)},
          {{"TVR_TELEPHONY_RESULT", "1"}, {"TVR_TELEPHONY_PORT", "COM1"}},
-         "telvarid: asked the telephony service for a data modem: data modems are listed, none set up for 9600 "
-         "bit/s or more; TVR_TELEPHONY_RESULT=1, TVR_TELEPHONY_PORT=COM1"},
+         "telvarid: telephony asked: data modems, none at 9600 bit/s or more; TVR_TELEPHONY_RESULT=1 "
+         "TVR_TELEPHONY_PORT=COM1"},
         {"NoDevice", {}, {{"TVR_TELEPHONY_RESULT", "0"}},
-         "telvarid: asked the telephony service for a data modem: telephony can't be used here, or it lists no "
-         "data modem; TVR_TELEPHONY_RESULT=0, TVR_TELEPHONY_PORT unset"},
+         "telvarid: telephony asked: no data modem, or no telephony; TVR_TELEPHONY_RESULT=0 TVR_TELEPHONY_PORT unset"},
     };
 }
 
@@ -329,8 +323,7 @@ TEST_F(MsiActionTest, AnUnreadablePropertyIsAnsweredZero)
     AddModem(AddPort("COM3"));
     EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), TVRMsiCheckPort(kInstallHandle));
     EXPECT_EQ("0", fake::msi::Properties().at("TVR_CHECK_RESULT"));
-    EXPECT_EQ(std::vector<std::string>{"telvarid: COM3 not checked: the installer did not give its properties; "
-                                       "TVR_CHECK_RESULT=0"},
+    EXPECT_EQ(std::vector<std::string>{"telvarid: not checked: a property could not be read; TVR_CHECK_RESULT=0"},
               Log());
     EXPECT_EQ(0u, fake::CountCalls("CreateFileA"));
 }

@@ -75,7 +75,7 @@ TEST(PortNameOf, NamesTheFourPortsTheFindTries)
     }
 }
 
-TEST(TextLine, KeepsWhatFitsAndMarksACut)
+TEST(TextLine, KeepsWhatFitsAndStaysTerminated)
 {
     const struct {
         const char *pszName;
@@ -86,10 +86,10 @@ TEST(TextLine, KeepsWhatFitsAndMarksACut)
     } kCases[] = {
         {"BothFit", 16, "COM3 ", "9600", "COM3 9600"},
         {"ExactlyFull", 10, "COM3 ", "9600", "COM3 9600"},
-        {"SecondCut", 9, "COM3 ", "9600", "COM3 ..."},
-        {"FirstCut", 8, "telvarid: ", "x", "telv..."},
-        {"SmallestBuffer", 4, "abcdef", "", "..."},
-        {"NothingAfterACut", 8, "abcdefgh", "ij", "abcd..."},
+        {"SecondCut", 9, "COM3 ", "9600", "COM3 960"},
+        {"FirstCut", 8, "telvarid: ", "x", "telvari"},
+        {"OnlyTheZero", 1, "abc", "def", ""},
+        {"NothingAfterAFullLine", 4, "abc", "d", "abc"},
     };
     for (const auto &c : kCases) {
         char ach[32];
@@ -137,34 +137,31 @@ const InputCase kInputCases[] = {
     {"AllGiven", {PROPERTY_SET, "COM3", PROPERTY_SET, "9600", PROPERTY_SET, "AT"}, CHECK_INPUT_OK, 9600, nullptr},
     {"NoCommand", {PROPERTY_SET, "COM2", PROPERTY_SET, "2400", PROPERTY_EMPTY, ""}, CHECK_INPUT_OK, 2400, nullptr},
     {"NoPort", {PROPERTY_EMPTY, "", PROPERTY_SET, "9600", PROPERTY_SET, "AT"}, CHECK_INPUT_NO_PORT, 0,
-     "telvarid: no port checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0"},
     {"PortTooLong", {PROPERTY_TOO_LONG, "", PROPERTY_SET, "9600", PROPERTY_EMPTY, ""}, CHECK_INPUT_PORT_TOO_LONG, 0,
-     "telvarid: no port checked: TVR_CHECK_PORT is longer than 255 characters; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_PORT is longer than 255 characters; TVR_CHECK_RESULT=0"},
     {"NoSpeed", {PROPERTY_SET, "COM3", PROPERTY_EMPTY, "", PROPERTY_EMPTY, ""}, CHECK_INPUT_NO_SPEED, 0,
-     "telvarid: COM3 not checked: TVR_CHECK_SPEED is not set; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_SPEED is not set; TVR_CHECK_RESULT=0"},
     {"SpeedAWord", {PROPERTY_SET, "COM3", PROPERTY_SET, "fast", PROPERTY_EMPTY, ""}, CHECK_INPUT_BAD_SPEED, 0,
-     "telvarid: COM3 not checked: TVR_CHECK_SPEED \"fast\" is not a speed in bit/s (1 to 4294967295, digits only); "
-     "TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_SPEED is not a speed in bit/s: \"fast\"; TVR_CHECK_RESULT=0"},
     {"SpeedZero", {PROPERTY_SET, "COM1", PROPERTY_SET, "0", PROPERTY_SET, "AT"}, CHECK_INPUT_BAD_SPEED, 0,
-     "telvarid: COM1 not checked: TVR_CHECK_SPEED \"0\" is not a speed in bit/s (1 to 4294967295, digits only); "
-     "TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_SPEED is not a speed in bit/s: \"0\"; TVR_CHECK_RESULT=0"},
     {"SpeedTooLong", {PROPERTY_SET, "COM3", PROPERTY_TOO_LONG, kLong, PROPERTY_EMPTY, ""}, CHECK_INPUT_BAD_SPEED, 0,
-     "telvarid: COM3 not checked: TVR_CHECK_SPEED is too long to be a speed in bit/s; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_SPEED is not a speed in bit/s; TVR_CHECK_RESULT=0"},
     {"CommandTooLongForTheBuffer", {PROPERTY_SET, "COM3", PROPERTY_SET, "9600", PROPERTY_TOO_LONG, kLong},
      CHECK_INPUT_COMMAND_TOO_LONG, 0,
-     "telvarid: COM3 not checked: TVR_CHECK_COMMAND is longer than 254 characters; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_COMMAND is longer than 254 characters; TVR_CHECK_RESULT=0"},
     {"PortUnreadable", {PROPERTY_UNREADABLE, "", PROPERTY_SET, "9600", PROPERTY_EMPTY, ""}, CHECK_INPUT_UNREADABLE, 0,
-     "telvarid: no port checked: the installer did not give its properties; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: a property could not be read; TVR_CHECK_RESULT=0"},
     {"CommandUnreadable", {PROPERTY_SET, "COM4", PROPERTY_SET, "9600", PROPERTY_UNREADABLE, ""},
      CHECK_INPUT_UNREADABLE, 0,
-     "telvarid: COM4 not checked: the installer did not give its properties; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: a property could not be read; TVR_CHECK_RESULT=0"},
     // The port is judged first, then the speed, then the command.
     {"NoPortAndABadSpeed", {PROPERTY_EMPTY, "", PROPERTY_SET, "x", PROPERTY_EMPTY, ""}, CHECK_INPUT_NO_PORT, 0,
-     "telvarid: no port checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0"},
     {"BadSpeedAndALongCommand", {PROPERTY_SET, "COM3", PROPERTY_SET, "x", PROPERTY_TOO_LONG, kLong},
      CHECK_INPUT_BAD_SPEED, 0,
-     "telvarid: COM3 not checked: TVR_CHECK_SPEED \"x\" is not a speed in bit/s (1 to 4294967295, digits only); "
-     "TVR_CHECK_RESULT=0"},
+     "telvarid: not checked: TVR_CHECK_SPEED is not a speed in bit/s: \"x\"; TVR_CHECK_RESULT=0"},
 };
 
 class JudgeCheckInputTest : public ::testing::TestWithParam<InputCase> {};
@@ -211,21 +208,16 @@ TEST(FormatCheckLine, SaysWhatWasCheckedAndTheAnswer)
         const char *pszLine;
     } kCases[] = {
         {"CommandAnswered", {PROPERTY_SET, "COM3", PROPERTY_SET, "9600", PROPERTY_SET, "AT"}, 9600, 1,
-         "telvarid: checked COM3 at 9600 bit/s with the command \"AT\": it answers (or another program holds the "
-         "port); TVR_CHECK_RESULT=1"},
+         "telvarid: COM3 checked at 9600 bit/s with \"AT\": passed; TVR_CHECK_RESULT=1"},
         {"CommandNotAnswered", {PROPERTY_SET, "COM3", PROPERTY_SET, "9600", PROPERTY_SET, "ATI3"}, 9600, 0,
-         "telvarid: checked COM3 at 9600 bit/s with the command \"ATI3\": no such port, the speed refused, or no "
-         "answer; TVR_CHECK_RESULT=0"},
+         "telvarid: COM3 checked at 9600 bit/s with \"ATI3\": failed; TVR_CHECK_RESULT=0"},
         {"NoCommandPassed", {PROPERTY_SET, "COM1", PROPERTY_SET, "115200", PROPERTY_EMPTY, ""}, 115200, 1,
-         "telvarid: checked COM1 at 115200 bit/s without a command: the port takes the speed (or another program "
-         "holds it); TVR_CHECK_RESULT=1"},
+         "telvarid: COM1 checked at 115200 bit/s without a command: passed; TVR_CHECK_RESULT=1"},
         {"NoCommandFailed", {PROPERTY_SET, "\\\\.\\COM12", PROPERTY_SET, "57600", PROPERTY_EMPTY, ""}, 57600, 0,
-         "telvarid: checked \\\\.\\COM12 at 57600 bit/s without a command: no such port, or the speed refused; "
-         "TVR_CHECK_RESULT=0"},
+         "telvarid: \\\\.\\COM12 checked at 57600 bit/s without a command: failed; TVR_CHECK_RESULT=0"},
         // Brackets are the package's own text, shown as they are.
         {"CommandWithBrackets", {PROPERTY_SET, "COM2", PROPERTY_SET, "2400", PROPERTY_SET, "AT[X]"}, 2400, 0,
-         "telvarid: checked COM2 at 2400 bit/s with the command \"AT[X]\": no such port, the speed refused, or no "
-         "answer; TVR_CHECK_RESULT=0"},
+         "telvarid: COM2 checked at 2400 bit/s with \"AT[X]\": failed; TVR_CHECK_RESULT=0"},
     };
     for (const auto &c : kCases) {
         char achLine[kLogLineChars];
@@ -244,8 +236,8 @@ TEST(FormatCheckLine, TheLongestInputsFitTheLine)
     char achLine[kLogLineChars];
     FormatCheckLine(achLine, sizeof achLine, &request, CHECK_INPUT_OK, 4294967295u, 0);
     const std::string strLine = achLine;
-    EXPECT_EQ("telvarid: checked " + strPort + " at 4294967295 bit/s with the command \"" + strCommand +
-                  "\": no such port, the speed refused, or no answer; TVR_CHECK_RESULT=0",
+    EXPECT_EQ("telvarid: " + strPort + " checked at 4294967295 bit/s with \"" + strCommand +
+                  "\": failed; TVR_CHECK_RESULT=0",
               strLine);
 }
 
@@ -256,14 +248,10 @@ TEST(FormatFindLine, SaysWhereAModemAnswers)
         const char *pszPort;
         const char *pszLine;
     } kCases[] = {
-        {1, "COM3",
-         "telvarid: looked for a modem on COM1 to COM4: one answers on COM3; TVR_FIND_RESULT=1, TVR_FIND_PORT=COM3"},
-        {1, "COM1",
-         "telvarid: looked for a modem on COM1 to COM4: one answers on COM1; TVR_FIND_RESULT=1, TVR_FIND_PORT=COM1"},
-        {0, "", "telvarid: looked for a modem on COM1 to COM4: none answers; TVR_FIND_RESULT=0, TVR_FIND_PORT unset"},
-        {-1, "",
-         "telvarid: looked for a modem on COM1 to COM4: the search could not run; TVR_FIND_RESULT=-1, TVR_FIND_PORT "
-         "unset"},
+        {1, "COM3", "telvarid: COM1-COM4 searched: a modem answers on COM3; TVR_FIND_RESULT=1 TVR_FIND_PORT=COM3"},
+        {1, "COM1", "telvarid: COM1-COM4 searched: a modem answers on COM1; TVR_FIND_RESULT=1 TVR_FIND_PORT=COM1"},
+        {0, "", "telvarid: COM1-COM4 searched: no modem answers; TVR_FIND_RESULT=0 TVR_FIND_PORT unset"},
+        {-1, "", "telvarid: COM1-COM4 searched: the search could not run; TVR_FIND_RESULT=-1 TVR_FIND_PORT unset"},
     };
     for (const auto &c : kCases) {
         char achLine[kLogLineChars];
@@ -280,17 +268,16 @@ TEST(FormatTelephonyLine, SaysWhatTheServiceLists)
         const char *pszLine;
     } kCases[] = {
         {2, "COM3",
-         "telvarid: asked the telephony service for a data modem: one is set up for 9600 bit/s or more; "
-         "TVR_TELEPHONY_RESULT=2, TVR_TELEPHONY_PORT=COM3"},
+         "telvarid: telephony asked: a data modem at 9600 bit/s or more; TVR_TELEPHONY_RESULT=2 "
+         "TVR_TELEPHONY_PORT=COM3"},
         {2, "",
-         "telvarid: asked the telephony service for a data modem: one is set up for 9600 bit/s or more; "
-         "TVR_TELEPHONY_RESULT=2, TVR_TELEPHONY_PORT unset"},
+         "telvarid: telephony asked: a data modem at 9600 bit/s or more; TVR_TELEPHONY_RESULT=2 "
+         "TVR_TELEPHONY_PORT unset"},
         {1, "COM1",
-         "telvarid: asked the telephony service for a data modem: data modems are listed, none set up for 9600 "
-         "bit/s or more; TVR_TELEPHONY_RESULT=1, TVR_TELEPHONY_PORT=COM1"},
+         "telvarid: telephony asked: data modems, none at 9600 bit/s or more; TVR_TELEPHONY_RESULT=1 "
+         "TVR_TELEPHONY_PORT=COM1"},
         {0, "",
-         "telvarid: asked the telephony service for a data modem: telephony can't be used here, or it lists no "
-         "data modem; TVR_TELEPHONY_RESULT=0, TVR_TELEPHONY_PORT unset"},
+         "telvarid: telephony asked: no data modem, or no telephony; TVR_TELEPHONY_RESULT=0 TVR_TELEPHONY_PORT unset"},
     };
     for (const auto &c : kCases) {
         char achLine[kLogLineChars];

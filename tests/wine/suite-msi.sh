@@ -90,9 +90,9 @@ tvr_emu_stop
 tvr_expect_eq "msiexec /i exit code" 0 "$RC"
 tvr_expect_eq "registry" "$(printf '%s\n' CheckResult=1 FindPort=COM3 FindResult=1 TelephonyPort=COM3 TelephonyResult=2)" \
     "$(msi_values)"
-tvr_expect_eq "log lines" "telvarid: looked for a modem on COM1 to COM4: one answers on COM3; TVR_FIND_RESULT=1, TVR_FIND_PORT=COM3
-telvarid: checked COM3 at 9600 bit/s with the command \"AT\": it answers (or another program holds the port); TVR_CHECK_RESULT=1
-telvarid: asked the telephony service for a data modem: one is set up for 9600 bit/s or more; TVR_TELEPHONY_RESULT=2, TVR_TELEPHONY_PORT=COM3" \
+tvr_expect_eq "log lines" "telvarid: COM1-COM4 searched: a modem answers on COM3; TVR_FIND_RESULT=1 TVR_FIND_PORT=COM3
+telvarid: COM3 checked at 9600 bit/s with \"AT\": passed; TVR_CHECK_RESULT=1
+telvarid: telephony asked: a data modem at 9600 bit/s or more; TVR_TELEPHONY_RESULT=2 TVR_TELEPHONY_PORT=COM3" \
     "$(msi_lines install-found)"
 tvr_expect_eq "actions that ended with success" 3 "$(msi_returns install-found)"
 tvr_expect_eq "the check's AT at 9600 bit/s" "speed=9600 data=8 parity=none stop=1" "$(tvr_emu_line_settings 3 3)"
@@ -110,9 +110,9 @@ tvr_expect_eq "msiexec /i exit code" 0 "$RC"
 tvr_expect_eq "actions that ended with success" 3 "$(msi_returns install-refused)"
 tvr_expect_eq "registry" "$(printf '%s\n' CheckResult=0 FindPort=COM3 FindResult=1 TelephonyPort=COM1 TelephonyResult=1)" \
     "$(msi_values)"
-tvr_expect_eq "log lines" "telvarid: looked for a modem on COM1 to COM4: one answers on COM3; TVR_FIND_RESULT=1, TVR_FIND_PORT=COM3
-telvarid: COM3 not checked: TVR_CHECK_SPEED \"fast\" is not a speed in bit/s (1 to 4294967295, digits only); TVR_CHECK_RESULT=0
-telvarid: asked the telephony service for a data modem: data modems are listed, none set up for 9600 bit/s or more; TVR_TELEPHONY_RESULT=1, TVR_TELEPHONY_PORT=COM1" \
+tvr_expect_eq "log lines" "telvarid: COM1-COM4 searched: a modem answers on COM3; TVR_FIND_RESULT=1 TVR_FIND_PORT=COM3
+telvarid: not checked: TVR_CHECK_SPEED is not a speed in bit/s: \"fast\"; TVR_CHECK_RESULT=0
+telvarid: telephony asked: data modems, none at 9600 bit/s or more; TVR_TELEPHONY_RESULT=1 TVR_TELEPHONY_PORT=COM1" \
     "$(msi_lines install-refused)"
 tvr_expect_eq "COM3 opens (the find's only)" 1 "$(tvr_emu_count 3 open)"
 msi_exec remove-refused /x "$package"
@@ -126,9 +126,9 @@ tvr_expect_eq "msiexec /i exit code" 0 "$RC"
 tvr_expect_eq "actions that ended with success" 3 "$(msi_returns install-none)"
 tvr_expect_eq "registry" "$(printf '%s\n' CheckResult=0 FindPort= FindResult=0 TelephonyPort= TelephonyResult=0)" \
     "$(msi_values)"
-tvr_expect_eq "log lines" "telvarid: looked for a modem on COM1 to COM4: none answers; TVR_FIND_RESULT=0, TVR_FIND_PORT unset
-telvarid: no port checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0
-telvarid: asked the telephony service for a data modem: telephony can't be used here, or it lists no data modem; TVR_TELEPHONY_RESULT=0, TVR_TELEPHONY_PORT unset" \
+tvr_expect_eq "log lines" "telvarid: COM1-COM4 searched: no modem answers; TVR_FIND_RESULT=0 TVR_FIND_PORT unset
+telvarid: not checked: TVR_CHECK_PORT is not set; TVR_CHECK_RESULT=0
+telvarid: telephony asked: no data modem, or no telephony; TVR_TELEPHONY_RESULT=0 TVR_TELEPHONY_PORT unset" \
     "$(msi_lines install-none)"
 msi_exec remove-none /x "$package"
 tvr_expect_eq "msiexec /x exit code" 0 "$RC"
