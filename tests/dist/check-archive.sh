@@ -131,7 +131,9 @@ contents)
     while IFS='|' read -r what phrase; do
         grep -q -F -- "$phrase" <<<"$readme" && pass "README.txt says $what" || fail "README.txt does not say $what ('$phrase')"
     done <<'PHRASES'
-why an MSI custom action cannot call the exports|UINT __stdcall CustomAction(MSIHANDLE hInstall)
+what a package's custom action names|DllEntry="TVRMsiFindModem"
+that the custom actions run immediate, never deferred|never deferred, since a deferred action sees no properties
+which properties the check reads|TVR_CHECK_PORT ("COM2"), TVR_CHECK_SPEED (bit/s,
 that NSIS strings are type m, not t|must be of type "m" (8-bit text), never
 that the scan sends ATE0V1 then AT|sending "ATE0V1" and then
 that the port-name buffer may be left as it was|the buffer is left exactly as it was

@@ -8,5 +8,7 @@ typedef unsigned int UINT;
 typedef int BOOL;
 typedef long LONG;
 typedef const char *LPCSTR;
+typedef unsigned short WCHAR; /* wchar_t, as C sees it in Microsoft's mode */
+typedef const WCHAR *LPCWSTR;
 typedef struct HWND__ *HWND;
 #endif
