@@ -8,7 +8,7 @@ typedef unsigned int UINT;
 typedef int BOOL;
 typedef long LONG;
 typedef const char *LPCSTR;
-typedef unsigned short WCHAR; /* wchar_t, as C sees it in Microsoft's mode */
+typedef unsigned short WCHAR; /* wchar_t in the SDK: 16 bits there */
 typedef const WCHAR *LPCWSTR;
 typedef struct HWND__ *HWND;
 #endif
