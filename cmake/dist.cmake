@@ -8,7 +8,7 @@
 #     LICENSE  README.txt  CHANGELOG.txt  telvarid.h  telvarid.def
 #     x86/  x64/    telvarid.dll, libtelvarid.dll.a (MinGW), telvarid.lib (Microsoft's
 #                   linker, made here by llvm-dlltool from the .def), tvrprobe.exe
-#     examples/     NSIS, Inno Setup and C setup programs
+#     examples/     NSIS, Inno Setup and C setup programs, and a WiX package
 #
 #     SHA256SUMS    the SHA-256 of every other file, as "sha256sum -c" reads it
 #   and beside the archive build/dist/SHA256SUMS, the SHA-256 of the archive.
@@ -141,9 +141,25 @@ foreach(arch x86 x64)
     file(COPY ${dir}/${file} DESTINATION ${root}/${arch})
     list(APPEND binary_files ${arch}/${file})
   endforeach()
-  execute_process(COMMAND ${TVR_DLLTOOL} -m ${machine} -d ${TVR_SOURCE_DIR}/frame/telvarid.def
+  # The custom actions are stdcall, which MSVC names _Name@4 on x86: there the import
+  # library is made from the .def's lines "Name = Name@4" turned into "Name@4", with -k,
+  # so that _Name@4 is looked up as the export Name. x64 has one convention and no
+  # decoration.
+  set(def ${TVR_SOURCE_DIR}/frame/telvarid.def)
+  set(dlltool_options)
+  if(arch STREQUAL "x86")
+    file(READ ${def} def_text)
+    string(REGEX REPLACE "([A-Za-z]+) *= *([A-Za-z]+@[0-9]+) *(@[0-9]+)" "\\2 \\3" def_text "${def_text}")
+    set(def ${TVR_DIST_DIR}/telvarid-x86-msvc.def)
+    file(WRITE ${def} "${def_text}")
+    set(dlltool_options -k)
+  endif()
+  execute_process(COMMAND ${TVR_DLLTOOL} -m ${machine} ${dlltool_options} -d ${def}
       -l ${root}/${arch}/telvarid.lib
     RESULT_VARIABLE rc)
+  if(arch STREQUAL "x86")
+    file(REMOVE ${def})
+  endif()
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "dist: llvm-dlltool failed for ${arch}")
   endif()

@@ -81,7 +81,8 @@ endif()
 # Benchmark helper: counts the telephony query's heap allocations on the counting heap.
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/telephony_allocs.cpp)
   add_executable(tvr_bench_telephony ${CMAKE_SOURCE_DIR}/tests/bench/telephony_allocs.cpp
-    ${CMAKE_SOURCE_DIR}/tests/win32/fake_platform.cpp ${CMAKE_SOURCE_DIR}/tests/win32/fake_tapi.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/win32/fake_platform.cpp ${CMAKE_SOURCE_DIR}/tests/win32/fake_tapi.cpp
+    ${CMAKE_SOURCE_DIR}/tests/win32/fake_msi.cpp)
   target_compile_options(tvr_bench_telephony PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)
   target_link_libraries(tvr_bench_telephony PRIVATE tvr_core)
   target_link_options(tvr_bench_telephony PRIVATE -Wl,--wrap=malloc -Wl,--wrap=free)

@@ -90,9 +90,9 @@ target_link_libraries(tvrprobe PRIVATE version)
 # carries a version resource like the DLL's, and ships stripped (the runtime's debug
 # information is most of an unstripped program).
 target_sources(tvrprobe PRIVATE ${CMAKE_SOURCE_DIR}/telephony/TapiLayout.cpp
-  ${CMAKE_SOURCE_DIR}/telephony/TapiLoader.cpp ${CMAKE_SOURCE_DIR}/serial/CommProbe.cpp
-  ${CMAKE_SOURCE_DIR}/serial/LineFormat.cpp ${CMAKE_SOURCE_DIR}/serial/ReplyJudgment.cpp
-  ${CMAKE_SOURCE_DIR}/tools/tvrprobe/tvrprobe.rc)
+  ${CMAKE_SOURCE_DIR}/telephony/TapiLoader.cpp ${CMAKE_SOURCE_DIR}/frame/SystemLibrary.cpp
+  ${CMAKE_SOURCE_DIR}/serial/CommProbe.cpp ${CMAKE_SOURCE_DIR}/serial/LineFormat.cpp
+  ${CMAKE_SOURCE_DIR}/serial/ReplyJudgment.cpp ${CMAKE_SOURCE_DIR}/tools/tvrprobe/tvrprobe.rc)
 target_link_options(tvrprobe PRIVATE ${TVR_HARDENING_LINK} -s)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
 tvr_windows_program(tvrsoak ${CMAKE_SOURCE_DIR}/tests/wine/soak)

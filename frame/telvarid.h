@@ -2,7 +2,8 @@
  * telvarid.h - the interface of telvarid.dll for setup programs written in C or C++.
  *
  * All five functions use the cdecl calling convention and are exported undecorated, by
- * name and by ordinal (1 to 5). In the 32-bit DLL every argument and result is 32 bits
+ * name and by ordinal (1 to 5); the Windows Installer custom actions (7 to 9, at the
+ * end) are stdcall. In the 32-bit DLL every argument and result is 32 bits
  * wide; in the 64-bit DLL the pointers and the HWND are 64 bits wide, as every pointer
  * is there, and the integers stay 32 bits. Call them from one thread at a time. Link
  * against libtelvarid.dll.a (MinGW) or telvarid.lib (Microsoft's linker), or load the
@@ -143,6 +144,40 @@ typedef HWND(__cdecl *PFN_TVRINITTEXTDIALOG)(HWND, LPCSTR, LONG, LONG, int);
 typedef int(__cdecl *PFN_TVRMODEMAVAILABLE)(char *);
 typedef int(__cdecl *PFN_TVRSCANFORMODEM)(int *);
 typedef int(__cdecl *PFN_TVRFINDMODEM)(HWND, LPCWSTR, int *, DWORD);
+
+/* Ordinals 7, 8 and 9: Windows Installer custom actions, UINT __stdcall Action(MSIHANDLE)
+ * (hInstall is an MSIHANDLE, which is an unsigned long like DWORD), exported undecorated
+ * in both DLLs: a package names them in its CustomAction's DllEntry, with the DLL of the
+ * package's own kind in its Binary table (x86 with an x86 package, x64 with an x64 one).
+ * Schedule them as immediate actions (the default; never deferred, where properties
+ * cannot be read or set), after CostFinalize in InstallExecuteSequence or from the user
+ * interface sequence, before the properties they set are used. Each reads and sets public
+ * properties, writes one line starting "telvarid: " to the installer's log saying what it
+ * asked and found, and returns ERROR_SUCCESS whatever the answer: no modem, or an input
+ * it cannot use (which the log line names), is an answer of 0, not a failed installation.
+ * Only when msi.dll cannot be loaded from the system folder does an action return
+ * ERROR_INSTALL_FAILURE, having set nothing. msi.dll is loaded while an action runs,
+ * from the system folder only; a property set to nothing is removed, so a port that is
+ * not found leaves its property unset.
+ *
+ * TVRMsiFindModem (7): TVRFindModem, the four ports at once, without a window.
+ *   sets TVR_FIND_RESULT  "1" when a modem answers on COM1 to COM4, "0" when none
+ *                         does, "-1" when the search could not run
+ *        TVR_FIND_PORT    its port ("COM3"), or unset
+ * TVRMsiCheckPort (8): TVRCheckCommParams on the package's port, speed and command.
+ *   reads TVR_CHECK_PORT     the port, "COM2" or "\\.\COM12" (required)
+ *         TVR_CHECK_SPEED    bit/s, digits only, 1 to 4294967295 (required)
+ *         TVR_CHECK_COMMAND  a command to send, at most 254 characters; unset: none sent
+ *   sets  TVR_CHECK_RESULT   "1" or "0", as TVRCheckCommParams answers; "0" without
+ *                            touching the port when a property above is missing or unusable
+ * TVRMsiModemAvailable (9): TVRModemAvailable.
+ *   sets TVR_TELEPHONY_RESULT  "2", "1" or "0", as TVRModemAvailable answers
+ *        TVR_TELEPHONY_PORT    the port name it reports, or unset */
+UINT __stdcall TVRMsiFindModem(DWORD hInstall);
+UINT __stdcall TVRMsiCheckPort(DWORD hInstall);
+UINT __stdcall TVRMsiModemAvailable(DWORD hInstall);
+
+typedef UINT(__stdcall *PFN_TVRMSIACTION)(DWORD);
 
 #ifdef __cplusplus
 }

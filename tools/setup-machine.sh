@@ -6,7 +6,8 @@
 #   build   the two DLLs: CMake and the i686 and x86-64 MinGW-w64 cross compilers
 #   unit    the unit level: the native compiler and GoogleTest
 #   wine    the integration level: Wine (32- and 64-bit), its fonts, Xvfb, NSIS,
-#           ImageMagick (screenshots), unshare (the fence around the serial devices) and
+#           ImageMagick (screenshots), unshare (the fence around the serial devices),
+#           wixl and msitools (Windows Installer packages built and read for suite-msi) and
 #           qemu-system-x86 (the guest that runs the PE32 build where this kernel runs no
 #           32-bit programs: tests/vm)
 #   dist    the release archive: zip and llvm-dlltool (an import library for MSVC),
@@ -19,7 +20,7 @@ set -euo pipefail
 declare -A groups=(
     [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64"
     [unit]="cmake make g++ libgtest-dev"
-    [wine]="wine wine32:i386 wine64 fonts-wine xvfb nsis imagemagick util-linux qemu-system-x86"
+    [wine]="wine wine32:i386 wine64 fonts-wine xvfb nsis imagemagick util-linux qemu-system-x86 wixl msitools"
     [dist]="zip unzip llvm clang lld osslsigncode openssl"
     [fuzz]="clang libclang-rt-14-dev"
 )

@@ -131,7 +131,9 @@ contents)
     while IFS='|' read -r what phrase; do
         grep -q -F -- "$phrase" <<<"$readme" && pass "README.txt says $what" || fail "README.txt does not say $what ('$phrase')"
     done <<'PHRASES'
-why an MSI custom action cannot call the exports|UINT __stdcall CustomAction(MSIHANDLE hInstall)
+what a package's custom action names|DllEntry="TVRMsiFindModem"
+that the custom actions run immediate, never deferred|never deferred, since a deferred action sees no properties
+which properties the check reads|TVR_CHECK_PORT ("COM2"), TVR_CHECK_SPEED (bit/s,
 that NSIS strings are type m, not t|must be of type "m" (8-bit text), never
 that the scan sends ATE0V1 then AT|sending "ATE0V1" and then
 that the port-name buffer may be left as it was|the buffer is left exactly as it was
@@ -149,6 +151,7 @@ importlib)
     unpack
     # In the order of frame/telvarid.def, which the import library keeps.
     functions=(TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem TVRFindModem)
+    actions=(TVRMsiFindModem TVRMsiCheckPort TVRMsiModemAvailable)
     for arch in x86 x64; do
         # x86: MSVC names a cdecl function _Name and its import __imp__Name; the import
         # is looked up by the name without the underscore ("noprefix"), the export's.
@@ -161,9 +164,18 @@ importlib)
                 expected+=$'Type: code\nName type: name\n'"Symbol: __imp_$f"$'\n'"Symbol: $f"$'\n'
             fi
         done
+        # The stdcall custom actions: x86 MSVC names them _Name@4, looked up without
+        # the underscore and the @4 ("undecorate"), the export's name.
+        for f in "${actions[@]}"; do
+            if [[ $arch == x86 ]]; then
+                expected+=$'Type: code\nName type: undecorate\n'"Symbol: __imp__$f@4"$'\n'"Symbol: _$f@4"$'\n'
+            else
+                expected+=$'Type: code\nName type: name\n'"Symbol: __imp_$f"$'\n'"Symbol: $f"$'\n'
+            fi
+        done
         actual=$(llvm-readobj "$root/$arch/telvarid.lib" | grep -E '^(Type|Name type|Symbol): ')
         if [[ $actual == "${expected%$'\n'}" ]]; then
-            pass "$arch/telvarid.lib imports every function by its undecorated name"
+            pass "$arch/telvarid.lib imports every function and custom action by its undecorated name"
         else
             fail "$arch/telvarid.lib's import members:"
             printf '%s\n' "$actual" | sed 's/^/      /'
@@ -175,7 +187,9 @@ importlib)
             fail "$arch/telvarid.lib names '$dlls'"
         prefix=""
         [[ $arch == x86 ]] && prefix=_
-        expected=$(for f in "${functions[@]}"; do echo "${prefix}$f"; echo "__imp_${prefix}$f"; done | LC_ALL=C sort)
+        # MinGW's own import library, from the linker, names every export as the DLL does.
+        expected=$(for f in "${functions[@]}" "${actions[@]}"; do echo "${prefix}$f"; echo "__imp_${prefix}$f"; done |
+            LC_ALL=C sort)
         actual=$(llvm-nm "$root/$arch/libtelvarid.dll.a" 2>/dev/null | awk '$2 == "T" || $2 == "I" { print $3 }' |
             grep -E 'TVR' | LC_ALL=C sort)
         [[ $actual == "$expected" ]] && pass "$arch/libtelvarid.dll.a defines ${prefix}TVR... and __imp_${prefix}TVR..." ||

@@ -93,14 +93,21 @@ struct ExpectedExport {
 };
 
 // The interface setup programs are written against: these names, undecorated, at these
-// ordinals, and nothing else.
+// ordinals, and nothing else. The installer's custom actions are stdcall: in the PE32
+// build their names would carry "@4" unless the export table drops it, and a package's
+// DllEntry names them without.
 const ExpectedExport kExports[] = {
     {"TVRCheckCommParams", 1},
     {"TVRInitTextDialog", 2},
     {"TVRModemAvailable", 3},
     {"TVRScanForModem", 4},
     {"TVRFindModem", 5},
+    {"TVRMsiFindModem", 7},
+    {"TVRMsiCheckPort", 8},
+    {"TVRMsiModemAvailable", 9},
 };
+const size_t kExportCount = sizeof kExports / sizeof kExports[0];
+const uint32_t kHighestOrdinal = 9;
 
 std::string Lower(std::string str)
 {
@@ -132,13 +139,12 @@ TEST_P(DllFile, IsADllForItsMachine)
 
 TEST_P(DllFile, ExportsExactlyTheListedFunctionsByNameAndOrdinal)
 {
-    const uint32_t cExports = sizeof kExports / sizeof kExports[0];
     EXPECT_EQ("telvarid.dll", m_image.strModuleName);
     EXPECT_EQ(1u, m_image.dwOrdinalBase);
-    EXPECT_EQ(cExports, m_image.dwFunctionCount);
-    EXPECT_EQ(cExports, m_image.dwNameCount);
+    EXPECT_EQ(kHighestOrdinal, m_image.dwFunctionCount);
+    EXPECT_EQ(kExportCount, m_image.dwNameCount);
     EXPECT_TRUE(m_image.unnamedOrdinals.empty()) << "an export reachable by ordinal alone";
-    ASSERT_EQ(cExports, m_image.exports.size());
+    ASSERT_EQ(kExportCount, m_image.exports.size());
     for (const ExpectedExport &want : kExports) {
         auto it = std::find_if(m_image.exports.begin(), m_image.exports.end(),
                                [&](const PeExport &e) { return e.strName == want.pszName; });
@@ -164,6 +170,17 @@ TEST_P(DllFile, ImportsOnlyTheSystemsOwnDlls)
     const std::vector<std::string> want = {"gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"};
     EXPECT_EQ(want, imports);
     EXPECT_EQ(0u, m_image.dwDelayImportSize) << "no delay-loaded DLL either";
+}
+
+// TAPI32.DLL and msi.dll are loaded at run time, by the call that needs them: a setup
+// program that never asks the telephony question or runs a custom action never loads
+// them, and neither can be found beside the program instead of in the system folder.
+TEST_P(DllFile, LoadsTelephonyAndTheInstallerOnlyAtRunTime)
+{
+    for (const std::string &str : m_image.imports) {
+        EXPECT_NE("msi.dll", Lower(str));
+        EXPECT_NE("tapi32.dll", Lower(str));
+    }
 }
 
 TEST_P(DllFile, ImportsExactlyTheFunctionsItsCodeCalls)
@@ -208,7 +225,7 @@ TEST_P(DllFile, KeepsTheUnwindDataWindowsWalksStacksThrough)
     }
 }
 
-TEST_P(DllFile, WeighsAtMostSixteenKilobytes)
+TEST_P(DllFile, WeighsAtMostTwentyFourKilobytes)
 {
     std::ifstream in(PathOf(GetParam()), std::ios::binary | std::ios::ate);
     ASSERT_TRUE(in);

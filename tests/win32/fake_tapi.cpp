@@ -3,6 +3,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "fake_msi.h"
 #include "fake_platform.h"
 
 namespace fake {
@@ -322,6 +323,18 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
     const std::string &strDir = sc.strSystemDir;
     const bool bSeparator = !strDir.empty() && strDir.back() == '\\';
     const std::string strSystemPath = strDir + (bSeparator ? "" : "\\") + "TAPI32.DLL";
+    // The installer's library stands in the same system folder, and nowhere else.
+    const std::string strMsiPath = strDir + (bSeparator ? "" : "\\") + "msi.dll";
+    if (strcasecmp(lpLibFileName, strMsiPath.c_str()) == 0 || strcasecmp(lpLibFileName, "msi.dll") == 0) {
+        const bool bByPath = strcasecmp(lpLibFileName, "msi.dll") != 0;
+        if (!msi::IsPresent() || (!bByPath && (dwFlags & kSearchFlags) && !(dwFlags & kSearchSystem32))) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+        msi::LoadedModule() = reinterpret_cast<HMODULE>(NewHandle("library msi.dll in the system folder"));
+        msi::CountLoad();
+        return msi::LoadedModule();
+    }
     bool bFound = false;
     bool bPlanted = false;
     if (strcasecmp(lpLibFileName, strSystemPath.c_str()) == 0) {
@@ -370,6 +383,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
     RecordCall("GetProcAddress(" + Ptr(hModule) + ", " + tapi::Str(lpProcName) + ")");
     tapi::State &s = tapi::S();
+    if (hModule && hModule == msi::LoadedModule() && IsOpenHandle(reinterpret_cast<HANDLE>(hModule)))
+        return msi::LookUp(lpProcName);
     if (!hModule || hModule != s.hLibrary || !IsOpenHandle(reinterpret_cast<HANDLE>(hModule)))
         return nullptr;
     for (const std::string &strMissing : s.scenario.missingNames)
@@ -399,6 +414,11 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule)
 {
     RecordCall("FreeLibrary(" + Ptr(hLibModule) + ")");
     tapi::State &s = tapi::S();
+    if (hLibModule && hLibModule == msi::LoadedModule() && CloseFakeHandle(reinterpret_cast<HANDLE>(hLibModule))) {
+        msi::LoadedModule() = nullptr;
+        msi::CountFree();
+        return TRUE;
+    }
     if (!hLibModule || hLibModule != s.hLibrary || !CloseFakeHandle(reinterpret_cast<HANDLE>(hLibModule))) {
         ++s.nBadFrees;
         SetLastError(ERROR_INVALID_HANDLE);

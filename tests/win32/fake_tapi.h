@@ -3,7 +3,8 @@
 // service. A test fills fake::tapi::Script() with the library's presence, the names it
 // lacks, the answer of lineInitialize and the line devices; every call is logged in the
 // core call log with its arguments (heap blocks appear with their size), libraries and
-// lines are handles of the core registry, so the fixture catches any left open.
+// lines are handles of the core registry, so the fixture catches any left open. The same
+// loader finds the installer's msi.dll in the system folder (fake_msi.h).
 #ifndef TVR_TEST_FAKE_TAPI_H
 #define TVR_TEST_FAKE_TAPI_H
 

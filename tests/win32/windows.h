@@ -15,6 +15,9 @@
 #ifndef __cdecl
 #define __cdecl
 #endif
+#ifndef __stdcall
+#define __stdcall
+#endif
 
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
@@ -89,6 +92,8 @@ typedef SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define ERROR_SEM_TIMEOUT 121
 #define ERROR_MOD_NOT_FOUND 126
 #define ERROR_IO_DEVICE 1117
+#define ERROR_MORE_DATA 234
+#define ERROR_INSTALL_FAILURE 1603
 
 // Files
 #define GENERIC_READ 0x80000000u

@@ -4,6 +4,7 @@
 #ifndef TVR_MSVC_STUB_WINDOWS_H
 #define TVR_MSVC_STUB_WINDOWS_H
 typedef unsigned long DWORD;
+typedef unsigned int UINT;
 typedef int BOOL;
 typedef long LONG;
 typedef const char *LPCSTR;
