@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -59,9 +60,9 @@ const ExpectedImports kImports[] = {
       "SetCommTimeouts", "SetupComm", "WriteFile"}},
     {"msvcrt.dll", {"free", "malloc"}},
     {"user32.dll",
-     {"DrawTextA", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect", "LoadIconA",
+     {"DrawTextA", "DrawTextW", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect", "LoadIconA",
       "ReleaseDC", "SendDlgItemMessageA", "SendMessageA", "SetFocus", "SetWindowPos", "SetWindowTextA",
-      "wsprintfA"}},
+      "SetWindowTextW", "wsprintfA"}},
 };
 
 // Sections that only the C runtime's start-up brings: its initializer tables (.CRT),
@@ -69,7 +70,7 @@ const ExpectedImports kImports[] = {
 const char *const kStartupSections[] = {".CRT", ".tls", ".eh_frame", ".ctors", ".dtors"};
 
 // The most a DLL may weigh, without the certificate table a signature appends.
-const uint64_t kMaxImageBytes = 16 * 1024;
+const uint64_t kMaxImageBytes = 24 * 1024;
 
 struct ExpectedExport {
     const char *pszName;
@@ -83,7 +84,18 @@ const ExpectedExport kExports[] = {
     {"TVRInitTextDialog", 2},
     {"TVRModemAvailable", 3},
     {"TVRScanForModem", 4},
+    {"TVRInitTextDialogW", 6},
 };
+
+// The highest ordinal: the export address table has that many entries, an unused
+// ordinal below it an empty one.
+uint32_t HighestOrdinal()
+{
+    uint32_t dwHighest = 0;
+    for (const ExpectedExport &want : kExports)
+        dwHighest = std::max(dwHighest, want.dwOrdinal);
+    return dwHighest;
+}
 
 std::string Lower(std::string str)
 {
@@ -113,14 +125,15 @@ TEST_P(DllFile, IsADllForItsMachine)
     EXPECT_NE(0, m_image.wCharacteristics & 0x2000) << "IMAGE_FILE_DLL";
 }
 
-TEST_P(DllFile, ExportsExactlyTheFourFunctionsByNameAndOrdinal)
+TEST_P(DllFile, ExportsExactlyItsFunctionsByNameAndOrdinal)
 {
+    const size_t cExports = std::size(kExports);
     EXPECT_EQ("telvarid.dll", m_image.strModuleName);
     EXPECT_EQ(1u, m_image.dwOrdinalBase);
-    EXPECT_EQ(4u, m_image.dwFunctionCount);
-    EXPECT_EQ(4u, m_image.dwNameCount);
+    EXPECT_EQ(HighestOrdinal(), m_image.dwFunctionCount);
+    EXPECT_EQ(cExports, m_image.dwNameCount);
     EXPECT_TRUE(m_image.unnamedOrdinals.empty()) << "an export reachable by ordinal alone";
-    ASSERT_EQ(4u, m_image.exports.size());
+    ASSERT_EQ(cExports, m_image.exports.size());
     for (const ExpectedExport &want : kExports) {
         auto it = std::find_if(m_image.exports.begin(), m_image.exports.end(),
                                [&](const PeExport &e) { return e.strName == want.pszName; });
@@ -129,7 +142,7 @@ TEST_P(DllFile, ExportsExactlyTheFourFunctionsByNameAndOrdinal)
         EXPECT_FALSE(it->bForwarded) << want.pszName;
         EXPECT_NE(0u, it->dwRva) << want.pszName;
     }
-    // Four names, four distinct functions.
+    // As many distinct functions as names.
     std::vector<uint32_t> rvas;
     for (const PeExport &e : m_image.exports)
         rvas.push_back(e.dwRva);
@@ -190,7 +203,7 @@ TEST_P(DllFile, KeepsTheUnwindDataWindowsWalksStacksThrough)
     }
 }
 
-TEST_P(DllFile, WeighsAtMostSixteenKilobytes)
+TEST_P(DllFile, WeighsAtMostTwentyFourKilobytes)
 {
     std::ifstream in(PathOf(GetParam()), std::ios::binary | std::ios::ate);
     ASSERT_TRUE(in);
@@ -207,6 +220,111 @@ TEST_P(DllFile, CarriesAVersionResource)
 
 INSTANTIATE_TEST_SUITE_P(Builds, DllFile, ::testing::ValuesIn(kBuilds),
                          [](const ::testing::TestParamInfo<Build> &info) { return std::string(info.param.pszName); });
+
+// The NSIS plug-in TvrModem.dll in each flavour: a DLL for its machine whose export
+// table names exactly the plug-in functions (NSIS finds them by name), whose imports are
+// exactly what its code and NSIS's plug-in library call (the library's own calls, the
+// stack's GlobalAlloc/GlobalFree, and that flavour's text conversions and copies), with
+// no C runtime start-up and a version resource.
+struct Plugin {
+    const char *pszName;
+    const char *pszPath;
+    uint16_t wMachine;
+    std::vector<std::string> kernel32; // sorted
+    std::vector<std::string> user32;   // sorted
+};
+
+void PrintTo(const Plugin &plugin, std::ostream *pos)
+{
+    *pos << plugin.pszName;
+}
+
+// What the serial and telephony code calls from KERNEL32, in every flavour.
+std::vector<std::string> PluginKernel32(std::initializer_list<const char *> flavourCalls)
+{
+    std::vector<std::string> calls = {"ClearCommError", "CloseHandle", "CreateFileA", "FreeLibrary",
+                                      "GetCommState", "GetLastError", "GetProcAddress", "GetSystemDirectoryA",
+                                      "GetTickCount", "GlobalAlloc", "GlobalFree", "LoadLibraryExA",
+                                      "MultiByteToWideChar", "PurgeComm", "ReadFile", "SetCommState",
+                                      "SetCommTimeouts", "SetupComm", "WideCharToMultiByte", "WriteFile"};
+    calls.insert(calls.end(), flavourCalls.begin(), flavourCalls.end());
+    std::sort(calls.begin(), calls.end());
+    return calls;
+}
+
+const Plugin kPlugins[] = {
+    {"x86_ansi", TVR_PLUGIN_X86_ANSI_PATH, 0x014C, PluginKernel32({"lstrcpyA", "lstrcpynA"}), {"wsprintfA"}},
+    {"x86_unicode", TVR_PLUGIN_X86_UNICODE_PATH, 0x014C, PluginKernel32({"lstrcpyW", "lstrcpynW"}),
+     {"wsprintfA", "wsprintfW"}},
+    {"amd64_unicode", TVR_PLUGIN_AMD64_UNICODE_PATH, 0x8664, PluginKernel32({"lstrcpyW", "lstrcpynW"}),
+     {"wsprintfA", "wsprintfW"}},
+};
+
+class PluginFile : public ::testing::TestWithParam<Plugin> {
+protected:
+    void SetUp() override { ASSERT_EQ("", ReadPeFile(GetParam().pszPath, &m_image)); }
+    PeImage m_image;
+};
+
+TEST_P(PluginFile, IsADllForItsMachine)
+{
+    EXPECT_EQ(GetParam().wMachine, m_image.wMachine);
+    EXPECT_NE(0, m_image.wCharacteristics & 0x2000) << "IMAGE_FILE_DLL";
+}
+
+TEST_P(PluginFile, ExportsExactlyThePluginFunctionsByName)
+{
+    EXPECT_EQ("TvrModem.dll", m_image.strModuleName);
+    std::vector<std::string> names;
+    for (const PeExport &e : m_image.exports) {
+        names.push_back(e.strName);
+        EXPECT_FALSE(e.bForwarded) << e.strName;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"CheckPort", "ModemAvailable", "Scan"}), names);
+    EXPECT_TRUE(m_image.unnamedOrdinals.empty()) << "an export reachable by ordinal alone";
+}
+
+TEST_P(PluginFile, ImportsExactlyWhatItsCodeAndNsisPluginLibraryCall)
+{
+    std::vector<std::string> dlls;
+    for (const PeImport &imp : m_image.importedFunctions) {
+        const std::string strDll = Lower(imp.strDll);
+        dlls.push_back(strDll);
+        std::vector<std::string> functions = imp.functions;
+        std::sort(functions.begin(), functions.end());
+        if (strDll == "kernel32.dll")
+            EXPECT_EQ(GetParam().kernel32, functions);
+        else if (strDll == "user32.dll")
+            EXPECT_EQ(GetParam().user32, functions);
+        else if (strDll == "msvcrt.dll")
+            EXPECT_EQ((std::vector<std::string>{"free", "malloc"}), functions);
+    }
+    std::sort(dlls.begin(), dlls.end());
+    EXPECT_EQ((std::vector<std::string>{"kernel32.dll", "msvcrt.dll", "user32.dll"}), dlls);
+    EXPECT_EQ(0u, m_image.dwDelayImportSize);
+}
+
+TEST_P(PluginFile, NeedsNoRuntimeStartupAndCarriesAVersionResource)
+{
+    for (const char *pszSection : kStartupSections)
+        EXPECT_EQ(m_image.sectionNames.end(),
+                  std::find(m_image.sectionNames.begin(), m_image.sectionNames.end(), pszSection))
+            << "section " << pszSection;
+    EXPECT_EQ(0u, m_image.dwTlsSize);
+    EXPECT_EQ(".text", m_image.strEntrySection);
+    EXPECT_TRUE(m_image.bHasVersionResource);
+}
+
+TEST_P(PluginFile, WeighsAtMostTwentyFourKilobytes)
+{
+    std::ifstream in(GetParam().pszPath, std::ios::binary | std::ios::ate);
+    ASSERT_TRUE(in);
+    EXPECT_LE(static_cast<uint64_t>(in.tellg()) - m_image.dwSecuritySize, kMaxImageBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flavours, PluginFile, ::testing::ValuesIn(kPlugins),
+                         [](const ::testing::TestParamInfo<Plugin> &info) { return std::string(info.param.pszName); });
 
 // A damaged file gives a message, never a read past its end: every cut of a real DLL
 // short of its full length either parses or says what is missing.
