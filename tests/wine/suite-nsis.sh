@@ -16,9 +16,10 @@ x64) nsis_flavours="amd64-unicode" nsis_format=pei-x86-64 ;;
 esac
 nsis_answers=$nsis_stage/tvrmodem-answers.txt
 nsis_contract=$nsis_stage/tvrmodem-contract.txt
-# A pty takes any speed Wine hands it; a speed of 0 is the one the serial driver turns
-# down (SetCommState fails), so it stands for a speed the port refuses.
-nsis_refused_speed=0
+# A pty takes every speed Wine hands it (0 and 4294967295 bit/s included, tried): the
+# port that refuses the speed is COM2 on a device that is no serial line (/dev/null),
+# whose line settings can be neither read nor set.
+nsis_refused_port=COM2
 
 # The answers file without carriage returns (empty when the installer wrote none).
 nsis_text() { tr -d '\r' <"$1" 2>/dev/null; }
@@ -27,7 +28,7 @@ tvr_case "makensis builds the $nsis_flavours example(s) with the build's own plu
 for flavour in $nsis_flavours; do
     (cd "$TVR_SOURCE_DIR/examples/nsis" &&
         makensis -V2 -DTVRMODEM_PLUGINS="$TVR_DLL_DIR/Plugins/$flavour" -DOUTFILE="$nsis_stage/check-$flavour.exe" \
-            -DREFUSED_SPEED=$nsis_refused_speed "tvrmodem-$flavour.nsi" \
+            -DREFUSED_PORT=$nsis_refused_port "tvrmodem-$flavour.nsi" \
             "-X!include $TVR_SOURCE_DIR/tests/wine/installer/tvrmodem-contract.nsh") \
         >"$TVR_LOG_DIR/makensis-$flavour.out" 2>&1 ||
         tvr_fail "makensis tvrmodem-$flavour.nsi failed (see $TVR_LOG_DIR/makensis-$flavour.out)"
@@ -45,6 +46,7 @@ for flavour in $nsis_flavours; do
 
     tvr_case "$flavour: a modem on COM3, checked at 9600 bit/s, a fast data modem; the stack contract"
     tvr_emu 3 crlf
+    tvr_port 2 /dev/null
     echo "device 0 0 1 16 0 0 COM3 0 19200" >"$nsis_system/tapi-scenario.txt"
     rm -f "$nsis_answers" "$nsis_contract"
     tvr_wine "$installer" /S

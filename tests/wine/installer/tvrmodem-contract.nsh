@@ -2,13 +2,13 @@
 ; order: "-X!include" after the script adds this after the example's own section). In a
 ; silent run it probes the stack contract of the TvrModem plug-in and writes what it saw
 ; to tvrmodem-contract.txt beside the installer, one "name=value ..." line per probe.
-; REFUSED_SPEED is given by the suite: a speed the port on COM3 refuses.
+; REFUSED_PORT is given by the suite: a port that refuses the speed the probe asks for.
 Section "-contract"
     ${If} ${Silent}
         FileOpen $R9 "$EXEDIR\tvrmodem-contract.txt" w
 
         ; A speed the port refuses: "0", not "error".
-        TvrModem::CheckPort "COM3" "${REFUSED_SPEED}" ""
+        TvrModem::CheckPort "${REFUSED_PORT}" "9600" ""
         Pop $R0
         FileWrite $R9 "refused=$R0$\r$\n"
 
