@@ -1,12 +1,13 @@
 // The steps of the serial modem scan. Only TVRScanForModem is exported; the steps are
-// declared here so that tests can drive each one alone.
+// declared here so that tests can drive each one alone. They are the probe of
+// serial/CommProbe.h in the scan's own form: no stop event, so every read blocks under
+// the port's time-outs.
 #ifndef TVR_SERIAL_MODEMSCAN_H
 #define TVR_SERIAL_MODEMSCAN_H
 
 #include <windows.h>
 
-// Size of the buffer that receives the answer to "AT".
-#define TVR_MODEM_REPLY_SIZE 128
+#include "serial/CommProbe.h"
 
 // Opens COM<lPortNumber> (1 to 4), holds the dialogue, closes the port and judges the
 // reply. 1 when the device answered, else 0. *lpdwError receives 0 or the Win32 error

@@ -18,7 +18,7 @@
 source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
 TVR_WINE_ENV=()
 
-# The scan's drain bound: kDrainLimitMs in serial/ScanForModem.cpp (keep the two alike).
+# The scan's drain bound: kDrainLimitMs in serial/CommProbe.cpp (keep the two alike).
 readonly ser_drain_bound_ms=1000
 ser_chatter_interval_ms=5    # one byte every 5 ms from the chatter profile
 ser_check_runs=3
@@ -61,6 +61,36 @@ fi
 tvr_emu 1 chatter --interval "$ser_chatter_interval_ms"
 ser_scan "chattering COM1 (a byte every ${ser_chatter_interval_ms} ms)" \
     $((2 * ser_drain_bound_ms + 128 * ser_chatter_interval_ms))
+
+# The find (TVRFindModem, the four ports at once, no owner) in the same scenarios: its
+# answer is the scan's, in about one port's time. Target: four silent ports within
+# 1.05 x one silent port's 8000 ms, where the scan takes 32000.
+ser_find() {
+    tvr_host find --modes at-once
+    local line
+    line=$(printf '%s\n' "$OUT" | grep '^mode=at-once ')
+    ser_row "find: $1 (port=$(printf '%s\n' "$line" | sed -n 's/.* port=\([-0-9]*\).*/\1/p'))" \
+        "$(printf '%s\n' "$line" | sed -n 's/.* ms=\([0-9.]*\).*/\1/p')" "$2"
+    ser_reset
+}
+
+echo "-- find, all four ports at once: wall time against the time-outs"
+for n in 1 2 3 4; do tvr_emu "$n" silent; done
+ser_find "four silent ports" 8000
+
+tvr_emu 1 crlf
+for n in 2 3 4; do tvr_emu "$n" silent; done
+ser_find "modem on COM1, COM2-4 silent" 1600
+
+tvr_emu 3 crlf
+ser_find "COM1-2 missing, modem on COM3" 1600
+
+tvr_emu 1 chatter --interval "$ser_chatter_interval_ms"
+ser_find "chattering COM1 (a byte every ${ser_chatter_interval_ms} ms)" \
+    $((2 * ser_drain_bound_ms + 128 * ser_chatter_interval_ms))
+
+tvr_emu 1 crlf
+ser_scan "modem on COM1" 1600
 
 # How often "ATE0V1" fails to reach the emulator whole. Wine's WriteFile returns once the
 # bytes are in the tty's queue, and the drain right after the write purges only the

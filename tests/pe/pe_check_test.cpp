@@ -53,23 +53,29 @@ struct ExpectedImports {
 // runtime's start-up would bring (_initterm, _amsg_exit, _lock, vfprintf, TlsGetValue...).
 // Both builds import the same names. A new call in the code is added here.
 const ExpectedImports kImports[] = {
-    {"gdi32.dll", {"DPtoLP", "LPtoDP", "SelectObject"}},
+    {"gdi32.dll", {"CreateFontIndirectW", "DPtoLP", "DeleteObject", "GetDeviceCaps", "GetTextMetricsW", "LPtoDP",
+                   "SelectObject"}},
     {"kernel32.dll",
-     {"ClearCommError", "CloseHandle", "CreateFileA", "FreeLibrary", "GetCommState", "GetLastError", "GetProcAddress",
-      "GetSystemDirectoryA", "GetTickCount", "LoadLibraryExA", "PurgeComm", "ReadFile", "SetCommState",
-      "SetCommTimeouts", "SetupComm", "WriteFile"}},
+     {"ClearCommError", "CloseHandle", "CreateEventA", "CreateFileA", "CreateThread", "FreeLibrary", "GetCommState",
+      "GetLastError", "GetProcAddress", "GetSystemDirectoryA", "GetTickCount", "LoadLibraryExA", "PurgeComm",
+      "ReadFile", "SetCommState", "SetCommTimeouts", "SetEvent", "SetupComm", "WaitForMultipleObjects",
+      "WaitForSingleObject", "WriteFile", "lstrcpynW"}},
     {"msvcrt.dll", {"free", "malloc"}},
     {"user32.dll",
-     {"DrawTextA", "DrawTextW", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect", "LoadIconA",
-      "ReleaseDC", "SendDlgItemMessageA", "SendMessageA", "SetFocus", "SetWindowPos", "SetWindowTextA",
-      "SetWindowTextW", "wsprintfA"}},
+     {"AdjustWindowRectEx", "CreateWindowExW", "DefWindowProcW", "DestroyWindow", "DispatchMessageW", "DrawTextA",
+      "DrawTextW", "EnableWindow", "GetClientRect", "GetDC", "GetDlgItem", "GetSystemMetrics", "GetWindowRect",
+      "GetWindowTextW", "IsDialogMessageW", "IsIconic", "LoadCursorW", "LoadIconA", "MsgWaitForMultipleObjects",
+      "PeekMessageW", "PostQuitMessage", "RegisterClassExW", "ReleaseDC", "SendDlgItemMessageA", "SendMessageA",
+      "SendMessageW", "SetFocus", "SetRect", "SetWindowPos", "SetWindowTextA", "SetWindowTextW", "ShowWindow",
+      "SystemParametersInfoW", "TranslateMessage", "UnregisterClassW", "wsprintfA", "wsprintfW"}},
 };
 
 // Sections that only the C runtime's start-up brings: its initializer tables (.CRT),
 // thread-local storage (.tls), and the DWARF unwind tables of its objects (.eh_frame).
 const char *const kStartupSections[] = {".CRT", ".tls", ".eh_frame", ".ctors", ".dtors"};
 
-// The most a DLL may weigh, without the certificate table a signature appends.
+// The most a DLL may weigh, without the certificate table a signature appends: room for
+// the find (threads and its window) beside the four first exports.
 const uint64_t kMaxImageBytes = 24 * 1024;
 
 struct ExpectedExport {
@@ -84,6 +90,7 @@ const ExpectedExport kExports[] = {
     {"TVRInitTextDialog", 2},
     {"TVRModemAvailable", 3},
     {"TVRScanForModem", 4},
+    {"TVRFindModem", 5},
     {"TVRInitTextDialogW", 6},
 };
 
@@ -223,15 +230,13 @@ INSTANTIATE_TEST_SUITE_P(Builds, DllFile, ::testing::ValuesIn(kBuilds),
 
 // The NSIS plug-in TvrModem.dll in each flavour: a DLL for its machine whose export
 // table names exactly the plug-in functions (NSIS finds them by name), whose imports are
-// exactly what its code and NSIS's plug-in library call (the library's own calls, the
-// stack's GlobalAlloc/GlobalFree, and that flavour's text conversions and copies), with
-// no C runtime start-up and a version resource.
+// exactly what its code and NSIS's plug-in library call, with no C runtime start-up and
+// a version resource.
 struct Plugin {
     const char *pszName;
     const char *pszPath;
     uint16_t wMachine;
     std::vector<std::string> kernel32; // sorted
-    std::vector<std::string> user32;   // sorted
 };
 
 void PrintTo(const Plugin &plugin, std::ostream *pos)
@@ -239,25 +244,37 @@ void PrintTo(const Plugin &plugin, std::ostream *pos)
     *pos << plugin.pszName;
 }
 
-// What the serial and telephony code calls from KERNEL32, in every flavour.
+// What the serial, telephony and find code calls from KERNEL32, in every flavour, with
+// the stack's GlobalAlloc and GlobalFree and the conversions of NSIS's plug-in library.
 std::vector<std::string> PluginKernel32(std::initializer_list<const char *> flavourCalls)
 {
-    std::vector<std::string> calls = {"ClearCommError", "CloseHandle", "CreateFileA", "FreeLibrary",
-                                      "GetCommState", "GetLastError", "GetProcAddress", "GetSystemDirectoryA",
-                                      "GetTickCount", "GlobalAlloc", "GlobalFree", "LoadLibraryExA",
-                                      "MultiByteToWideChar", "PurgeComm", "ReadFile", "SetCommState",
-                                      "SetCommTimeouts", "SetupComm", "WideCharToMultiByte", "WriteFile"};
+    std::vector<std::string> calls = {
+        "ClearCommError", "CloseHandle", "CreateEventA", "CreateFileA", "CreateThread", "FreeLibrary",
+        "GetCommState", "GetLastError", "GetProcAddress", "GetSystemDirectoryA", "GetTickCount", "GlobalAlloc",
+        "GlobalFree", "LoadLibraryExA", "MultiByteToWideChar", "PurgeComm", "ReadFile", "SetCommState",
+        "SetCommTimeouts", "SetEvent", "SetupComm", "WaitForMultipleObjects", "WaitForSingleObject",
+        "WideCharToMultiByte", "WriteFile"};
     calls.insert(calls.end(), flavourCalls.begin(), flavourCalls.end());
     std::sort(calls.begin(), calls.end());
     return calls;
 }
 
+// The find's window (USER32, GDI32) and the port names (wsprintfA); NSIS's plug-in
+// library formats with wsprintfW in every flavour.
+const std::vector<std::string> kPluginUser32 = {
+    "AdjustWindowRectEx", "CreateWindowExW", "DefWindowProcW", "DestroyWindow", "DispatchMessageW", "DrawTextW",
+    "EnableWindow", "GetDC", "GetSystemMetrics", "GetWindowRect", "GetWindowTextW", "IsDialogMessageW", "IsIconic",
+    "LoadCursorW", "MsgWaitForMultipleObjects", "PeekMessageW", "PostQuitMessage", "RegisterClassExW", "ReleaseDC",
+    "SendMessageW", "SetFocus", "SetRect", "SetWindowTextW", "ShowWindow", "SystemParametersInfoW",
+    "TranslateMessage", "UnregisterClassW", "wsprintfA", "wsprintfW"};
+const std::vector<std::string> kPluginGdi32 = {"CreateFontIndirectW", "DeleteObject", "GetDeviceCaps",
+                                               "GetTextMetricsW", "SelectObject"};
+
+// x86-ansi converts the find's message with lstrcpynW besides its own 8-bit copies.
 const Plugin kPlugins[] = {
-    {"x86_ansi", TVR_PLUGIN_X86_ANSI_PATH, 0x014C, PluginKernel32({"lstrcpyA", "lstrcpynA"}), {"wsprintfA"}},
-    {"x86_unicode", TVR_PLUGIN_X86_UNICODE_PATH, 0x014C, PluginKernel32({"lstrcpyW", "lstrcpynW"}),
-     {"wsprintfA", "wsprintfW"}},
-    {"amd64_unicode", TVR_PLUGIN_AMD64_UNICODE_PATH, 0x8664, PluginKernel32({"lstrcpyW", "lstrcpynW"}),
-     {"wsprintfA", "wsprintfW"}},
+    {"x86_ansi", TVR_PLUGIN_X86_ANSI_PATH, 0x014C, PluginKernel32({"lstrcpyA", "lstrcpynA", "lstrcpynW"})},
+    {"x86_unicode", TVR_PLUGIN_X86_UNICODE_PATH, 0x014C, PluginKernel32({"lstrcpyW", "lstrcpynW"})},
+    {"amd64_unicode", TVR_PLUGIN_AMD64_UNICODE_PATH, 0x8664, PluginKernel32({"lstrcpyW", "lstrcpynW"})},
 };
 
 class PluginFile : public ::testing::TestWithParam<Plugin> {
@@ -281,7 +298,7 @@ TEST_P(PluginFile, ExportsExactlyThePluginFunctionsByName)
         EXPECT_FALSE(e.bForwarded) << e.strName;
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"CheckPort", "ModemAvailable", "Scan"}), names);
+    EXPECT_EQ((std::vector<std::string>{"CheckPort", "Find", "ModemAvailable", "Scan"}), names);
     EXPECT_TRUE(m_image.unnamedOrdinals.empty()) << "an export reachable by ordinal alone";
 }
 
@@ -296,12 +313,14 @@ TEST_P(PluginFile, ImportsExactlyWhatItsCodeAndNsisPluginLibraryCall)
         if (strDll == "kernel32.dll")
             EXPECT_EQ(GetParam().kernel32, functions);
         else if (strDll == "user32.dll")
-            EXPECT_EQ(GetParam().user32, functions);
+            EXPECT_EQ(kPluginUser32, functions);
+        else if (strDll == "gdi32.dll")
+            EXPECT_EQ(kPluginGdi32, functions);
         else if (strDll == "msvcrt.dll")
             EXPECT_EQ((std::vector<std::string>{"free", "malloc"}), functions);
     }
     std::sort(dlls.begin(), dlls.end());
-    EXPECT_EQ((std::vector<std::string>{"kernel32.dll", "msvcrt.dll", "user32.dll"}), dlls);
+    EXPECT_EQ((std::vector<std::string>{"gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}), dlls);
     EXPECT_EQ(0u, m_image.dwDelayImportSize);
 }
 

@@ -16,10 +16,15 @@
 //   one dialog laid out again   1000  the same dialog laid out anew each time: what a
 //                                     call leaves behind outlives it here, where the
 //                                     dialog's destruction would otherwise clean it up
+//   find, no owner              1000  TVRFindModem without a window, no ports: 0 and port
+//                                     0 (four probe threads started and joined per call)
 //   load and free               1000  LoadLibrary, one call of each export, FreeLibrary
 //   modem, Wine's TAPI32        1000  TVRModemAvailable: 0 (the double moved aside and
 //                                     tapi32.dll.wine, Wine's own file, put in its place)
 //   scan, answering modem        100  TVRScanForModem: 1 and port 3
+//   find, window, Cancel         200  TVRFindModem with an owner window, cancelled by a
+//                                     click on its Cancel 300 ms in (before the modem on
+//                                     COM3 has answered): -1 and port 0
 // Before the last block it writes soak-wants-modem beside itself and waits for
 // soak-modem-ready: the suite then starts the modem emulator on COM3.
 #include <windows.h>
@@ -317,6 +322,41 @@ static bool StepScanModem(Soak *pSoak)
     return pSoak->api.pfnScanForModem(&nPort) == 1 && nPort == 3;
 }
 
+static PFN_TVRFINDMODEM g_pfnFind = NULL;
+static HWND g_hwndOwner = NULL;
+static const UINT kCancelAfterMs = 300; // the modem on COM3 answers after about 1.6 s
+
+static bool StepFindNoOwner(Soak *)
+{
+    int nPort = -1;
+    return g_pfnFind != NULL && g_pfnFind(NULL, NULL, &nPort, 0) == 0 && nPort == 0;
+}
+
+static BOOL CALLBACK ClickCancelOfOwned(HWND hwnd, LPARAM)
+{
+    if (hwnd != g_hwndOwner && GetWindow(hwnd, GW_OWNER) == g_hwndOwner && IsWindowVisible(hwnd)) {
+        PostMessageA(GetDlgItem(hwnd, IDCANCEL), BM_CLICK, 0, 0);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs inside the find's own message loop, which dispatches the thread's timer.
+static void CALLBACK CancelTimerProc(HWND, UINT, UINT_PTR idTimer, DWORD)
+{
+    KillTimer(NULL, idTimer);
+    EnumThreadWindows(GetCurrentThreadId(), ClickCancelOfOwned, 0);
+}
+
+static bool StepFindCancel(Soak *)
+{
+    int nPort = -1;
+    UINT_PTR idTimer = SetTimer(NULL, 0, kCancelAfterMs, CancelTimerProc);
+    bool bRight = g_pfnFind != NULL && g_pfnFind(g_hwndOwner, NULL, &nPort, 0) == -1 && nPort == 0;
+    KillTimer(NULL, idTimer);
+    return bRight;
+}
+
 static void PrintHeader(void)
 {
     printf("%-26s %6s  %-10s  %-10s  %-8s  %-14s  %-18s  %s\n", "block", "calls", "handles", "gdi", "user",
@@ -427,6 +467,9 @@ int main(int argc, char **argv)
     RunBlock(&soak, "one dialog laid out again", 1000 / lDivide, StepRelayout);
     DestroyWindow(g_hRelayoutDlg);
     PumpMessages();
+    g_pfnFind = reinterpret_cast<PFN_TVRFINDMODEM>(
+        reinterpret_cast<void *>(GetProcAddress(soak.api.hModule, "TVRFindModem")));
+    RunBlock(&soak, "find, no owner", 1000 / lDivide, StepFindNoOwner);
 
     // The load-and-free block starts from the DLL not loaded at all.
     UnloadTelvarid(&soak.api);
@@ -467,6 +510,15 @@ int main(int argc, char **argv)
     }
     long lModemScans = 100 / lDivide;
     RunBlock(&soak, "scan, answering modem", lModemScans < 1 ? 1 : lModemScans, StepScanModem);
+    // The owner: a visible top-level window of this thread, made once.
+    g_pfnFind = reinterpret_cast<PFN_TVRFINDMODEM>(
+        reinterpret_cast<void *>(GetProcAddress(soak.api.hModule, "TVRFindModem")));
+    g_hwndOwner = CreateWindowExA(0, "STATIC", "Modem Setup", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 500, 300,
+                                  NULL, NULL, GetModuleHandleA(NULL), NULL);
+    PumpMessages();
+    RunBlock(&soak, "find, window, Cancel", 200 / lDivide, StepFindCancel);
+    DestroyWindow(g_hwndOwner);
+    PumpMessages();
 
     UnloadTelvarid(&soak.api);
     printf("soak=%s\n", soak.nFailed == 0 ? "flat" : "failed");

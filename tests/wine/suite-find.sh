@@ -1,0 +1,285 @@
+# TVRFindModem under Wine, against emulated modems on COM1-COM4: the scan's answer for
+# every emulator scenario of suite-scan.sh, in both modes (one host process runs the
+# four ports at once, then in turn); what each port received; the owner window kept
+# alive, disabled during the search and enabled and active after; Cancel; screenshots.
+source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
+
+# The value of KEY on the output line of MODE ("mode=at-once result=1 port=3 ms=...").
+mode_value() { printf '%s\n' "$OUT" | grep "^mode=$1 " | grep -o -E "(^| )$2=[^ ]*" | sed -E "s/^ ?$2=//"; }
+
+# Both modes gave RESULT and PORT.
+expect_answer() {
+    local mode
+    for mode in at-once in-turn; do
+        tvr_expect_eq "$mode result" "$1" "$(mode_value "$mode" result)"
+        tvr_expect_eq "$mode port" "$2" "$(mode_value "$mode" port)"
+    done
+}
+
+# Every session on COMn heard the scan's dialogue, each command line whole, and every
+# open was matched by a close before the call returned.
+expect_dialogue_each_open() {
+    local opens closes want="" i
+    opens=$(tvr_emu_count "$1" open)
+    closes=$(tvr_emu_count "$1" close)
+    tvr_expect_num "$opens" ">" 0 "COM$1 opened"
+    tvr_expect_eq "COM$1 closes" "$opens" "$closes"
+    for ((i = 0; i < opens; i++)); do want+=$'ATE0V1\\r\nAT\\r\n'; done
+    tvr_expect_eq "COM$1 lines" "${want%$'\n'}" "$(tvr_emu_lines "$1")"
+}
+
+expect_all_closed() {
+    local n
+    for n in "$@"; do
+        tvr_expect_eq "COM$n closes" "$(tvr_emu_count "$n" open)" "$(tvr_emu_count "$n" close)"
+    done
+}
+
+expect_untouched() {
+    tvr_expect_eq "COM$1 opens" 0 "$(tvr_emu_count "$1" open)"
+    tvr_expect_eq "COM$1 bytes" 0 "$(tvr_emu_count "$1" rx)"
+}
+
+# Xvfb runs no window manager, and Wine 8's X11 driver waits for one for 2 s when a
+# window it takes as managed (a popup with a caption: the find's window, the owner) is
+# hidden or destroyed (measured: DestroyWindow took 2.0 s, after the search had ended
+# and every port was closed). Unmanaged windows, as on a desktop whose manager answers
+# at once; put back at the end of the suite.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+
+tvr_case "no serial ports at all: result 0 and port 0 in both modes, at once"
+tvr_host find
+tvr_expect_eq "exit code" 0 "$RC"
+expect_answer 0 0
+tvr_expect_line "unload=ok"
+tvr_expect_line "after_unload=gone"
+
+tvr_case "no integer: the find still runs and answers 1 for the modem on COM3"
+tvr_emu 3 crlf
+tvr_host find --null-port
+tvr_emu_stop
+tvr_expect_eq "at-once result" 1 "$(mode_value at-once result)"
+tvr_expect_eq "in-turn result" 1 "$(mode_value in-turn result)"
+tvr_expect_line "unload=ok"
+
+tvr_case "a modem on COM3 and one on COM4: port 3; at once every port is closed, in turn COM4 is never opened"
+tvr_emu 3 crlf
+tvr_emu 4 crlf
+tvr_host find --modes at-once
+tvr_emu_stop
+tvr_expect_eq "at-once result" 1 "$(mode_value at-once result)"
+tvr_expect_eq "at-once port" 3 "$(mode_value at-once port)"
+expect_dialogue_each_open 3
+expect_all_closed 3 4
+tvr_emu 3 crlf
+tvr_emu 4 crlf
+tvr_host find --modes in-turn
+tvr_emu_stop
+tvr_expect_eq "in-turn result" 1 "$(mode_value in-turn result)"
+tvr_expect_eq "in-turn port" 3 "$(mode_value in-turn port)"
+expect_dialogue_each_open 3
+expect_untouched 4
+
+tvr_case "the modem sees ATE0V1 then AT at 2400 bit/s 8N1, as from the scan"
+tvr_emu 1 crlf
+tvr_host find --modes at-once
+tvr_emu_stop
+tvr_expect_eq "at-once port" 1 "$(mode_value at-once port)"
+tvr_expect_eq "COM1 lines" $'ATE0V1\\r\nAT\\r' "$(tvr_emu_lines 1)"
+tvr_expect_eq "settings at ATE0V1" "speed=2400 data=8 parity=none stop=1" "$(tvr_emu_line_settings 1 1)"
+tvr_expect_eq "settings at AT" "speed=2400 data=8 parity=none stop=1" "$(tvr_emu_line_settings 1 2)"
+tvr_expect_eq "output flushes" 0 "$(grep -c -E '^purge .*flush=(output|both)' "$(tvr_emu_log 1)" || true)"
+
+tvr_case "modems on COM2 and COM4: COM2"
+tvr_emu 2 crlf
+tvr_emu 4 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 2
+expect_dialogue_each_open 2
+expect_all_closed 4
+
+tvr_case "a bare \"OK\" on COM1 is skipped; the modem on COM2 is found"
+tvr_emu 1 bareok
+tvr_emu 2 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 2
+expect_dialogue_each_open 1
+
+tvr_case "a device whose echo stays on counts as answering: COM1"
+tvr_emu 1 echo
+tvr_emu 2 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 1
+
+tvr_case "ERROR counts as answering: COM1"
+tvr_emu 1 error
+tvr_host find
+tvr_emu_stop
+expect_answer 1 1
+
+tvr_case "a reply that starts with a zero byte counts as silence: COM3"
+tvr_emu 1 nul
+tvr_emu 3 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 3
+
+tvr_case "a reply longer than the reply buffer counts as answering: COM2"
+tvr_emu 2 long
+tvr_host find
+tvr_emu_stop
+expect_answer 1 2
+
+tvr_case "TVRFindModem resolved by ordinal 5 finds the modem too"
+tvr_emu 3 crlf
+tvr_host find --ordinal
+tvr_emu_stop
+expect_answer 1 3
+
+tvr_case "COM1 is /dev/null (opens, no serial line): silent; COM2"
+tvr_port 1 /dev/null
+tvr_emu 2 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 2
+
+tvr_case "COM1's open is refused with access denied: skipped; COM2"
+mkdir -p "$TVR_LOG_DIR/held"
+tvr_port 1 "$TVR_LOG_DIR/held"
+tvr_emu 2 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 2
+
+tvr_case "a silent COM1 is waited for, then the modem on COM2 answers"
+tvr_emu 1 silent
+tvr_emu 2 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 2
+expect_dialogue_each_open 1
+expect_dialogue_each_open 2
+echo "      past one silent port: at once $(mode_value at-once ms) ms, in turn $(mode_value in-turn ms) ms"
+
+tvr_case "a device that never falls silent on COM1 is reported"
+tvr_emu 1 chatter --interval 5
+tvr_emu 2 crlf
+tvr_host find
+tvr_emu_stop
+expect_answer 1 1
+expect_all_closed 1 2
+
+tvr_case "four silent ports at once take one silent port's time, not four"
+for n in 1 2 3 4; do tvr_emu "$n" silent; done
+tvr_host find --modes at-once
+tvr_emu_stop
+tvr_expect_eq "result" 0 "$(mode_value at-once result)"
+expect_all_closed 1 2 3 4
+# A scan takes four silent ports' time (about 32 s); at once they overlap. Generous:
+# two silent ports' time, so that a loaded machine does not fail it.
+tvr_expect_num "$(mode_value at-once ms | cut -d. -f1)" "<" 16000 "four silent ports at once (ms)"
+echo "      four silent ports at once: $(mode_value at-once ms) ms"
+
+tvr_case "an owner window answers WM_NULL throughout, is disabled during the search and enabled and active after"
+tvr_emu 1 silent
+tvr_emu 3 crlf
+tvr_host find --owner --message "Looking for your modem…"
+tvr_emu_stop
+expect_answer 1 3
+tvr_expect_eq "owner disabled during" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/^owner_disabled_during=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
+tvr_expect_eq "late WM_NULL answers" "0 0" "$(printf '%s\n' "$OUT" | sed -n 's/.* wm_null_late=\([0-9]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
+tvr_expect_eq "owner enabled after" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/^owner_enabled_after=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
+tvr_expect_eq "owner active after" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/.* owner_active_after=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
+tvr_expect_eq "window gone" "yes yes" "$(printf '%s\n' "$OUT" | sed -n 's/^window_gone=\([a-z]*\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')"
+expect_all_closed 1 3
+echo "      longest WM_NULL answer: $(printf '%s\n' "$OUT" | sed -n 's/.* wm_null_max_ms=\([0-9.]*\).*/\1/p' | tr '\n' ' ')ms"
+
+for how in button esc close; do
+    tvr_case "Cancel by $how at 1 s: -1 and port 0 within 500 ms, every emulated port closed, owner enabled"
+    for n in 1 2 3 4; do tvr_emu "$n" silent; done
+    tvr_host find --owner --modes at-once --cancel-at 1000 --cancel-by "$how"
+    tvr_emu_stop
+    tvr_expect_eq "result" -1 "$(mode_value at-once result)"
+    tvr_expect_eq "port" 0 "$(mode_value at-once port)"
+    expect_all_closed 1 2 3 4
+    tvr_expect_value owner_enabled_after yes
+    tvr_expect_value window_gone yes
+    # Cancel is promised within 500 ms: each probe looks at its stop event every 20 ms.
+    tvr_expect_num "$(tvr_value cancel_to_return_ms | cut -d. -f1)" "<=" 500 "Cancel to return (ms)"
+    echo "      Cancel by $how to return: $(tvr_value cancel_to_return_ms) ms"
+done
+
+tvr_case "in turn, Cancel at 1 s opens no further port"
+for n in 1 2 3 4; do tvr_emu "$n" silent; done
+tvr_host find --owner --modes in-turn --cancel-at 1000
+tvr_emu_stop
+tvr_expect_eq "result" -1 "$(mode_value in-turn result)"
+expect_all_closed 1
+expect_untouched 2
+tvr_expect_num "$(tvr_value cancel_to_return_ms | cut -d. -f1)" "<=" 500 "Cancel to return (ms)"
+
+tvr_case "a WM_QUIT during the search ends it with -1 and is posted again for the caller's loop"
+tvr_emu 1 silent
+tvr_host find --owner --modes at-once --quit-at 1000
+tvr_emu_stop
+tvr_expect_eq "result" -1 "$(mode_value at-once result)"
+tvr_expect_value quit_reposted 7
+tvr_expect_value owner_enabled_after yes
+expect_all_closed 1
+
+# The window at the system's DPI: LogPixels for the prefix, then a fresh wineserver, as a
+# user's change of display scaling takes effect at the next sign-in.
+set_dpi() {
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
+        /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1 || true
+}
+
+for dpi in 96 144; do
+    tvr_case "the window at $dpi DPI: shown over its owner, captured to find-${dpi}dpi.png"
+    if ! command -v import >/dev/null || [[ -z ${DISPLAY:-} ]]; then
+        echo "      no ImageMagick or no display: nothing to capture"
+        continue
+    fi
+    [[ $dpi == 96 ]] || set_dpi "$dpi"
+    for n in 1 2 3 4; do tvr_emu "$n" silent; done
+    shot=$TVR_LOG_DIR/screen-${dpi}dpi.png
+    probe=$TVR_LOG_DIR/probe-${dpi}dpi.png
+    rm -f "$shot"
+    # 96 DPI with the English default text, 144 DPI with a caller's UTF-16 message. The
+    # window stays up until the Cancel at 8 s; the screen is taken a second after it
+    # first shows anything (Wine may take a few seconds to start on a loaded machine).
+    if [[ $dpi == 96 ]]; then message=(); else message=(--message "Suche nach Ihrem Modem an COM1 bis COM4 … Bitte warten Sie, es dauert höchstens zehn Sekunden."); fi
+    (tvr_host find --owner --modes at-once --cancel-at 8000 "${message[@]}") &
+    runner=$!
+    for i in $(seq 1 60); do
+        sleep 0.25
+        import -window root "$probe" 2>/dev/null || continue
+        if [[ $(convert "$probe" -format '%[fx:mean>0.05]' info: 2>/dev/null) == 1 ]]; then
+            sleep 1
+            import -window root "$shot" 2>/dev/null || true
+            break
+        fi
+    done
+    rm -f "$probe"
+    wait "$runner" || true
+    tvr_emu_stop
+    [[ $dpi == 96 ]] || set_dpi 96
+    OUT=$(cat "$TVR_LOG_DIR/last.out")
+    rect=$(tvr_value find_window)
+    IFS=, read -r x y cx cy <<<"$rect"
+    tvr_expect_eq "result" -1 "$(mode_value at-once result)"
+    tvr_expect_num "${cx:-0}" ">" 100 "window width"
+    if [[ -s $shot && ${cx:-0} -gt 0 ]]; then
+        convert "$shot" -crop "${cx}x${cy}+${x}+${y}" +repage -strip "$TVR_LOG_DIR/find-${dpi}dpi.png"
+        echo "      $dpi DPI: window ${cx}x${cy} at $x,$y: $TVR_LOG_DIR/find-${dpi}dpi.png"
+    else
+        tvr_fail "no screen captured"
+    fi
+done
+
+wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
