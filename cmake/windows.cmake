@@ -59,8 +59,8 @@ target_link_libraries(telvarid PRIVATE user32 gdi32 kernel32 msvcrt gcc)
 
 # TvrModem.dll, the NSIS plug-in, in each NSIS flavour of this machine type (x86-ansi and
 # x86-unicode here, amd64-unicode in the PE32+ build), under Plugins/<flavour>/ as
-# makensis reads them (!addplugindir). It is the library's own serial and telephony
-# code with NSIS's stack glue (tvrmodem/) and NSIS's plug-in library from Debian's
+# makensis reads them (!addplugindir). It is the library's own serial, telephony and
+# find code (the dialog's is not called) with NSIS's stack glue (tvrmodem/) and NSIS's plug-in library from Debian's
 # nsis-pluginapi, linked like telvarid.dll: same flags, no runtime, DllMain the entry.
 # The flavours differ only in that library and in UNICODE, which makes NSIS's header
 # take the stack's texts as UTF-16.
@@ -68,6 +68,7 @@ file(GLOB TVR_PLUGIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/frame/DllMain.cpp
   ${CMAKE_SOURCE_DIR}/serial/*.cpp
   ${CMAKE_SOURCE_DIR}/telephony/*.cpp
+  ${CMAKE_SOURCE_DIR}/find/*.cpp
   ${CMAKE_SOURCE_DIR}/tvrmodem/*.cpp)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(TVR_PLUGIN_FLAVOURS x86-ansi x86-unicode)
@@ -100,7 +101,7 @@ foreach(flavour ${TVR_PLUGIN_FLAVOURS})
   endif()
   target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,-e,${TVR_DLL_ENTRY}
     -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc ${TVR_REPRODUCIBLE_LINK} ${hardening} -s)
-  target_link_libraries(${target} PRIVATE ${api} user32 kernel32 msvcrt gcc)
+  target_link_libraries(${target} PRIVATE ${api} user32 gdi32 kernel32 msvcrt gcc)
 endforeach()
 
 # Windows-side programs: each folder holds one program; all load telvarid.dll at run

@@ -14,6 +14,13 @@
 //     send none); pushes the result ("1": the port takes the speed and answered the
 //     command if one was given, "0": not), or "error" with the error flag set when an
 //     argument is missing or SPEED is not a number (no port is touched then)
+//   TvrModem::Find MESSAGE
+//     pops MESSAGE (shown in the search's window above the ports; "" for the library's
+//     own text); pushes the port ("COM1" to "COM4", or ""), then the result ("1": a
+//     modem answered on that port, "0": none did, "cancel": the user cancelled the
+//     search, or it could not run). The search's window is modal on the installer's
+//     window; in a silent install there is none, and the search runs alone. Called from
+//     a page callback it keeps the installer's window answering: it pumps its messages.
 //   TvrModem::ModemAvailable
 //     pops nothing; pushes the port name of the modem the telephony service lists (or
 //     ""), then the result ("2": a data modem at 9600 bit/s or more, "1": data modems,
@@ -63,6 +70,28 @@ BOOL PopArgument(ArgumentBlock *pArg)
         return FALSE;
     }
     return TRUE;
+}
+
+// Pops one argument as UTF-16 into a block of g_stringsize characters plus a zero;
+// NULL when the stack is empty or no memory could be had (the entry taken off all the
+// same, as PopArgument does).
+WCHAR *PopWideArgument()
+{
+    WCHAR *psz = static_cast<WCHAR *>(malloc((g_stringsize + 1) * sizeof(WCHAR)));
+    if (psz == NULL) {
+        stack_t *pTop = g_stacktop != NULL ? *g_stacktop : NULL;
+        if (pTop != NULL) {
+            *g_stacktop = pTop->next;
+            GlobalFree(pTop);
+        }
+        return NULL;
+    }
+    psz[0] = 0;
+    if (PopStringW(psz) != 0) {
+        free(psz);
+        return NULL;
+    }
+    return psz;
 }
 
 void FreeArgument(ArgumentBlock *pArg)
@@ -116,5 +145,19 @@ extern "C" void __cdecl ModemAvailable(HWND hwndParent, int string_size, LPTSTR 
     EXDLL_INIT();
     PluginAnswer answer;
     AnswerModemAvailable(&answer);
+    PushAnswer(&answer, TRUE, extra);
+}
+
+extern "C" void __cdecl Find(HWND hwndParent, int string_size, LPTSTR variables, stack_t **stacktop,
+                             extra_parameters *extra)
+{
+    EXDLL_INIT();
+    // A missing message is the library's own text, like an empty one: the find needs
+    // none, and the stack is balanced either way.
+    WCHAR *pszMessage = PopWideArgument();
+    const BOOL bSilent = extra != NULL && extra->exec_flags != NULL && extra->exec_flags->silent;
+    PluginAnswer answer;
+    AnswerFind(bSilent ? NULL : hwndParent, pszMessage != NULL && pszMessage[0] != 0 ? pszMessage : NULL, &answer);
+    free(pszMessage);
     PushAnswer(&answer, TRUE, extra);
 }

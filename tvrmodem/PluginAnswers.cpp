@@ -79,3 +79,17 @@ void AnswerModemAvailable(PluginAnswer *pAnswer)
     SetNumber(pAnswer, TVRModemAvailable(pAnswer->szPort));
     pAnswer->szPort[sizeof pAnswer->szPort - 1] = 0;
 }
+
+void AnswerFind(HWND hwndOwner, LPCWSTR pszMessage, PluginAnswer *pAnswer)
+{
+    StartAnswer(pAnswer);
+    int nPort = 0;
+    const int nResult = TVRFindModem(hwndOwner, pszMessage, &nPort, 0);
+    if (nResult == -1) {
+        SetResult(pAnswer, "cancel");
+        return;
+    }
+    if (nResult == 1 && nPort >= 1 && nPort <= 4)
+        wsprintfA(pAnswer->szPort, "COM%d", nPort);
+    SetNumber(pAnswer, nResult);
+}

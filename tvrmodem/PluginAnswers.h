@@ -33,4 +33,10 @@ void AnswerCheckPort(LPCSTR pszPort, LPCSTR pszSpeed, LPCSTR pszCommand, PluginA
 // ModemAvailable: TVRModemAvailable; the port name of the modem examined, or "".
 void AnswerModemAvailable(PluginAnswer *pAnswer);
 
+// Find: TVRFindModem with the ports probed at once, modal on hwndOwner (NULL: no window);
+// pszMessage NULL shows the library's own text. The port that answered, or "", and
+// "1", "0", or "cancel" where the search was cancelled or could not run (the export's
+// -1), so that a cancel never reads as "no modem".
+void AnswerFind(HWND hwndOwner, LPCWSTR pszMessage, PluginAnswer *pAnswer);
+
 #endif // TVR_TVRMODEM_PLUGINANSWERS_H

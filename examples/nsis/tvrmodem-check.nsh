@@ -5,6 +5,15 @@
 ; reads the texts the way that flavour stores them).
 ;
 ; The functions and what each leaves on the stack (the first Pop takes the last push):
+;   TvrModem::Find MESSAGE
+;       Pop: the result, "1" (a modem answered), "0" (none did) or "cancel" (the user
+;       cancelled the search)
+;       Pop: the port, "COM1" to "COM4", or ""
+;       The four ports are probed at once (about 1.6 s with a modem on COM1, about 8 s
+;       when ports open without an answer). Called from a page callback, the search's
+;       window, with MESSAGE ("" for the library's own text), is modal on the
+;       installer's window and keeps it answering; in a silent install there is no
+;       window.
 ;   TvrModem::Scan
 ;       Pop: the result, "1" (a modem answered) or "0" (none did)
 ;       Pop: the port, "COM1" to "COM4", or ""
@@ -24,16 +33,16 @@
 ; one in the unpacked release. makensis packs the plug-in into the installer, which
 ; unpacks it to $PLUGINSDIR on first use and frees it after every call.
 ;
-; The calls run in a Section, on the installer's worker thread, so the window stays
-; alive while they wait: the scan takes about 1.6 s when a modem answers at once, about
-; 8 s for each port that opens but has nothing on it (up to about 32 s), nothing for a
-; port that does not exist; the check at most about 3 s more; the telephony query
-; milliseconds.
+; The find runs from a page callback, before the install page, so that its window is
+; owned by the installer's; a silent install runs no page callbacks, so the Section
+; finds the modem itself then (without a window). The check and the telephony query run
+; in the Section, on the installer's worker thread, so the window stays alive while
+; they wait (the check at most about 3 s, the telephony query milliseconds).
 ;
-; Shown to the user: the install page, then a message box with the answers in plain
-; words. Run silently (/S) it shows nothing and writes the answers to
-; tvrmodem-answers.txt beside the installer: one line of answers, then the same three
-; sentences.
+; Shown to the user: the search's window over the installer, the install page, then a
+; message box with the answers in plain words. Run silently (/S) it shows nothing and
+; writes the answers to tvrmodem-answers.txt beside the installer: one line of answers,
+; then the same three sentences.
 !include "LogicLib.nsh"
 
 !ifndef TVRMODEM_PLUGINS
@@ -45,15 +54,22 @@ Name "Modem check"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
 ShowInstDetails show
+Page custom FindModemPage
 Page instfiles
 
-Section "Look for a modem"
-    DetailPrint "Looking for a modem on COM1 to COM4."
-    DetailPrint "This takes a few seconds, up to half a minute when ports without a modem are tried..."
-
-    TvrModem::Scan
-    Pop $0 ; "1" or "0"
+; The page shows nothing of its own: the search's window stands for it.
+Function FindModemPage
+    TvrModem::Find "Looking for a modem on COM1 to COM4. This takes a few seconds."
+    Pop $0 ; "1", "0" or "cancel"
     Pop $1 ; "COM3", or ""
+FunctionEnd
+
+Section "Look for a modem"
+    ${If} ${Silent}
+        TvrModem::Find ""
+        Pop $0
+        Pop $1
+    ${EndIf}
     ${If} $0 == "1"
         StrCpy $5 "A modem answers on $1."
         ; Can the port found take 9600 bit/s, and does the modem answer "AT"?
@@ -65,6 +81,10 @@ Section "Look for a modem"
         ${Else}
             StrCpy $6 "$1 does not take 9600 bit/s, or the modem did not answer $\"AT$\" within 3 seconds."
         ${EndIf}
+    ${ElseIf} $0 == "cancel"
+        StrCpy $5 "The search for a modem was cancelled."
+        StrCpy $2 "-"
+        StrCpy $6 "There is no port to check."
     ${Else}
         StrCpy $5 "No modem answered on COM1 to COM4."
         StrCpy $2 "-"
@@ -93,7 +113,7 @@ Section "Look for a modem"
     MessageBox MB_OK|MB_ICONINFORMATION "$5$\n$6$\n$7" /SD IDOK
     ${If} ${Silent}
         FileOpen $8 "$EXEDIR\tvrmodem-answers.txt" w
-        FileWrite $8 "scan=$0 port=$1 check=$2 modem=$4 name=$3$\r$\n$5$\r$\n$6$\r$\n$7$\r$\n"
+        FileWrite $8 "find=$0 port=$1 check=$2 modem=$4 name=$3$\r$\n$5$\r$\n$6$\r$\n$7$\r$\n"
         FileClose $8
     ${EndIf}
 SectionEnd

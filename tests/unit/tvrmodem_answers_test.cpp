@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_findwindow.h"
 #include "fake_fixture.h"
 #include "fake_serial.h"
 #include "tvrmodem/PluginAnswers.h"
@@ -149,6 +150,43 @@ TEST_F(AnswerTest, ScanWithoutAModemAnswersZeroAndNoPort)
     PluginAnswer answer;
     AnswerScan(&answer);
     EXPECT_STREQ(answer.szResult, "0");
+    EXPECT_STREQ(answer.szPort, "");
+    EXPECT_FALSE(answer.bError);
+}
+
+HWND const kInstallerWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x4242));
+
+TEST_F(AnswerTest, FindNamesThePortThatAnswered)
+{
+    AddPort("COM1");
+    AddModem(AddPort("COM3"));
+    PluginAnswer answer;
+    AnswerFind(NULL, NULL, &answer);
+    EXPECT_STREQ(answer.szResult, "1");
+    EXPECT_STREQ(answer.szPort, "COM3");
+    EXPECT_FALSE(answer.bError);
+    EXPECT_TRUE(fake::findwindow::Events().empty()) << "a window without an owner";
+}
+
+TEST_F(AnswerTest, FindWithoutAModemAnswersZeroAndNoPort)
+{
+    PluginAnswer answer;
+    AnswerFind(kInstallerWindow, NULL, &answer);
+    EXPECT_STREQ(answer.szResult, "0");
+    EXPECT_STREQ(answer.szPort, "");
+    EXPECT_FALSE(answer.bError);
+}
+
+// A cancelled search is not "no modem": the script must be able to tell the user's
+// choice from the machine's answer.
+TEST_F(AnswerTest, FindCancelledByTheUserAnswersCancel)
+{
+    for (const char *szPort : {"COM1", "COM2", "COM3", "COM4"})
+        AddPort(szPort);
+    fake::findwindow::CancelAt(1000);
+    PluginAnswer answer;
+    AnswerFind(kInstallerWindow, NULL, &answer);
+    EXPECT_STREQ(answer.szResult, "cancel");
     EXPECT_STREQ(answer.szPort, "");
     EXPECT_FALSE(answer.bError);
 }

@@ -52,13 +52,13 @@ for flavour in $nsis_flavours; do
     tvr_wine "$installer" /S
     tvr_emu_stop
     tvr_expect_eq "exit code" 0 "$RC"
-    tvr_expect_eq "answers" "scan=1 port=COM3 check=1 modem=2 name=COM3" "$(nsis_text "$nsis_answers" | head -1)"
+    tvr_expect_eq "answers" "find=1 port=COM3 check=1 modem=2 name=COM3" "$(nsis_text "$nsis_answers" | head -1)"
     tvr_expect_eq "contract" "refused=0
 nonnumeric=error flag=set below=mark
 missing=error flag=set stack=empty
 scan=1 port=COM3 below=mark
 modem=2 name=COM3 below=mark" "$(nsis_text "$nsis_contract")"
-    # The example's scan and check, and the probes' scan: the non-numeric speed and
+    # The example's find and check, and the probes' scan: the non-numeric speed and
     # the missing arguments sent nothing.
     tvr_expect_eq "COM3 AT lines" 3 "$(tvr_emu_lines 3 | grep -c -x 'AT\\r' || true)"
 
@@ -67,7 +67,7 @@ modem=2 name=COM3 below=mark" "$(nsis_text "$nsis_contract")"
     rm -f "$nsis_answers" "$nsis_contract"
     tvr_wine "$installer" /S
     tvr_expect_eq "exit code" 0 "$RC"
-    tvr_expect_eq "answers" "scan=0 port= check=- modem=1 name=COM2" "$(nsis_text "$nsis_answers" | head -1)"
+    tvr_expect_eq "answers" "find=0 port= check=- modem=1 name=COM2" "$(nsis_text "$nsis_answers" | head -1)"
     tvr_expect_eq "words" "No modem answered on COM1 to COM4." "$(nsis_text "$nsis_answers" | sed -n 2p)"
 
     tvr_case "$flavour: no port, no data modem"
@@ -75,11 +75,65 @@ modem=2 name=COM3 below=mark" "$(nsis_text "$nsis_contract")"
     rm -f "$nsis_answers" "$nsis_contract"
     tvr_wine "$installer" /S
     tvr_expect_eq "exit code" 0 "$RC"
-    tvr_expect_eq "answers" "scan=0 port= check=- modem=0 name=" "$(nsis_text "$nsis_answers" | head -1)"
+    tvr_expect_eq "answers" "find=0 port= check=- modem=0 name=" "$(nsis_text "$nsis_answers" | head -1)"
     tvr_expect_eq "contract" "refused=0
 nonnumeric=error flag=set below=mark
 missing=error flag=set stack=empty
 scan=0 port= below=mark
 modem=0 name= below=mark" "$(nsis_text "$nsis_contract")"
+done
+
+# The window: a Unicode installer shown (not silent) calls the find from a page callback
+# while a tvrhost "watch" sends its window WM_NULL from another program every 50 ms; the
+# find's own window (a Cyrillic message) is screenshot while it shows. COM1 is silent,
+# so the search lasts one silent port's time (about 8 s), and the modem is on COM3.
+nsis_window_shot() {
+    local out=$1 png=$2 i screen l t r b
+    for i in $(seq 1 600); do
+        grep -q '^popup=yes' "$out" 2>/dev/null && break
+        sleep 0.1
+    done
+    screen=$(tr -d '\r' <"$out" | grep -o 'screen=[-0-9,]*' | head -1 | cut -d= -f2)
+    [[ -n $screen ]] || return 0
+    IFS=, read -r l t r b <<<"$screen"
+    import -window root "$png.full.png" 2>/dev/null || true
+    convert "$png.full.png" -crop "$((r - l + 40))x$((b - t + 40))+$((l - 20))+$((t - 20))" +repage "$png" \
+        2>/dev/null || true
+}
+
+for flavour in $nsis_flavours; do
+    [[ $flavour == *unicode ]] || continue
+    window=$nsis_stage/window-$flavour.exe
+    tvr_case "$flavour: the find from a page callback keeps the installer answering; a Cyrillic message shows whole"
+    makensis -V2 -DTARGET="$flavour" -DTVRMODEM_PLUGINS="$TVR_DLL_DIR/Plugins/$flavour" -DOUTFILE="$window" \
+        "$TVR_SOURCE_DIR/tests/wine/installer/tvrmodem-window.nsi" >"$TVR_LOG_DIR/makensis-window-$flavour.out" 2>&1 ||
+        tvr_fail "makensis tvrmodem-window.nsi failed (see $TVR_LOG_DIR/makensis-window-$flavour.out)"
+    tvr_emu 1 silent
+    tvr_emu 3 crlf
+    echo "device 0 0 1 0 0 0 - 0 0" >"$nsis_system/tapi-scenario.txt"
+    rm -f "$nsis_stage/tvrmodem-window.txt"
+    watch_out=$TVR_LOG_DIR/watch-$flavour.out
+    shot=$TVR_DLL_DIR/../nsis-find-$flavour.png
+    rm -f "$watch_out" "$shot"
+    (cd "$TVR_DLL_DIR" && timeout 180 wine tvrhost.exe watch "TvrModem find under watch" 60 >"$watch_out" 2>/dev/null) &
+    watch_pid=$!
+    nsis_window_shot "$watch_out" "$shot" &
+    shot_pid=$!
+    tvr_wine "$window"
+    wait "$watch_pid" || true
+    wait "$shot_pid" || true
+    tvr_emu_stop
+    OUT=$(tr -d '\r' <"$watch_out" 2>/dev/null)
+    tvr_expect_eq "exit code" 0 "$RC"
+    tvr_expect_eq "answer" "find=1 port=COM3" "$(nsis_text "$nsis_stage/tvrmodem-window.txt")"
+    tvr_expect_line "watched=yes"
+    tvr_expect_value popup yes
+    tvr_expect_value wm_null_late 0
+    # About 8 s of search, a look every 50 ms or so: far more than 20 answers.
+    tvr_expect test "$(tvr_value wm_null_answered)" -ge 20
+    tvr_expect grep -q -F "Поиск модема на портах COM1–COM4. Пожалуйста, подождите: проверка занимает несколько секунд." \
+        <<<"$OUT"
+    tvr_expect test -s "$shot"
+    if ((TVR_CASE_FAILED)); then printf '%s\n' "$OUT" | sed 's/^/        | /'; fi
 done
 tvr_system_tapi_restore
