@@ -5,7 +5,8 @@
 //   watch CAPTION SECONDS
 //     waits up to SECONDS for a top-level window titled CAPTION, then, until it is gone
 //     (or SECONDS more have passed), sends it WM_NULL with SendMessageTimeout every
-//     50 ms, and looks for the enabled window it owns (the find's). Prints
+//     50 ms, and looks for a visible window of its thread that it owns (the find's).
+//     Prints
 //       watched=yes|no
 //       popup=yes screen=L,T,R,B        once, when the owned window is first seen,
 //                                       flushed at once (the suite screenshots it)
@@ -25,6 +26,29 @@ namespace {
 const DWORD kWatchEveryMs = 50;
 const UINT kWmNullTimeoutMs = 5000; // Windows ghosts a window after 5 s
 const double kLateMs = 1000.0;
+
+// The find's window: a visible window of the watched window's thread that it owns.
+struct OwnedSearch {
+    HWND hwndOwner;
+    HWND hwndFound;
+};
+
+BOOL CALLBACK FindOwnedWindow(HWND hwnd, LPARAM lParam)
+{
+    OwnedSearch *pSearch = reinterpret_cast<OwnedSearch *>(lParam);
+    if (hwnd != pSearch->hwndOwner && GetWindow(hwnd, GW_OWNER) == pSearch->hwndOwner && IsWindowVisible(hwnd)) {
+        pSearch->hwndFound = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND OwnedWindow(HWND hwndOwner)
+{
+    OwnedSearch search = {hwndOwner, NULL};
+    EnumThreadWindows(GetWindowThreadProcessId(hwndOwner, NULL), FindOwnedWindow, reinterpret_cast<LPARAM>(&search));
+    return search.hwndFound;
+}
 
 struct ChildTexts {
     char sz[4096];
@@ -86,8 +110,8 @@ int RunWatch(const TelvaridApi *, int argc, char **argv)
             ++nLate;
         if (ms > maxMs)
             maxMs = ms;
-        HWND hwndPopup = GetWindow(hwnd, GW_ENABLEDPOPUP);
-        if (!bPopupSeen && hwndPopup != NULL && hwndPopup != hwnd && IsWindowVisible(hwndPopup)) {
+        HWND hwndPopup = bPopupSeen ? NULL : OwnedWindow(hwnd);
+        if (hwndPopup != NULL) {
             bPopupSeen = true;
             // Give the window a moment to paint before the suite takes its picture.
             Sleep(300);
