@@ -8,6 +8,9 @@
 #     LICENSE  README.txt  CHANGELOG.txt  telvarid.h  telvarid.def
 #     x86/  x64/    telvarid.dll, libtelvarid.dll.a (MinGW), telvarid.lib (Microsoft's
 #                   linker, made here by llvm-dlltool from the .def), tvrprobe.exe
+#     nsis/Plugins/x86-ansi/  nsis/Plugins/x86-unicode/  nsis/Plugins/amd64-unicode/
+#                   TvrModem.dll, the NSIS plug-in, one per NSIS flavour, in the folders
+#                   NSIS's own Plugins folder has (copy them there, or !addplugindir)
 #     examples/     NSIS, Inno Setup and C setup programs, and a WiX package
 #
 #     SHA256SUMS    the SHA-256 of every other file, as "sha256sum -c" reads it
@@ -166,6 +169,22 @@ foreach(arch x86 x64)
   list(APPEND binary_files ${arch}/telvarid.lib)
 endforeach()
 
+# The NSIS plug-in, each flavour from the build of its machine type.
+set(plugin_files)
+foreach(flavour x86-ansi x86-unicode amd64-unicode)
+  if(flavour STREQUAL "amd64-unicode")
+    set(dir ${TVR_DLL64_DIR}/Plugins/${flavour})
+  else()
+    set(dir ${TVR_DLL_DIR}/Plugins/${flavour})
+  endif()
+  if(NOT EXISTS ${dir}/TvrModem.dll)
+    message(FATAL_ERROR "dist: ${dir}/TvrModem.dll is missing: build the DLLs first (make dll)")
+  endif()
+  file(COPY ${dir}/TvrModem.dll DESTINATION ${root}/nsis/Plugins/${flavour})
+  list(APPEND binary_files nsis/Plugins/${flavour}/TvrModem.dll)
+  list(APPEND plugin_files nsis/Plugins/${flavour}/TvrModem.dll)
+endforeach()
+
 # Signing, on the copies in the stage, before anything is summed or zipped.
 if(signing)
   set(sign_options -h sha256 -n "telvarid ${version}")
@@ -180,7 +199,7 @@ if(signing)
   if(DEFINED ENV{TVR_SIGN_PASSWORD})
     set(sign_password -readpass /dev/stdin)
   endif()
-  foreach(file x86/telvarid.dll x64/telvarid.dll x86/tvrprobe.exe x64/tvrprobe.exe)
+  foreach(file x86/telvarid.dll x64/telvarid.dll x86/tvrprobe.exe x64/tvrprobe.exe ${plugin_files})
     set(unsigned ${root}/${file}.unsigned)
     file(RENAME ${root}/${file} ${unsigned})
     execute_process(COMMAND sh -c "printf '%s' \"\$TVR_SIGN_PASSWORD\" | \"\$@\"" sign

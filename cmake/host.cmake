@@ -11,7 +11,10 @@ set(TVR_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-o
 # (its interface, find/FindWindow.h), and the window itself is tested under Wine.
 set(TVR_HOST_SOURCES ${TVR_PRODUCTION_SOURCES})
 list(FILTER TVR_HOST_SOURCES EXCLUDE REGEX "/find/FindWindow\\.cpp$")
-add_library(tvr_core STATIC ${TVR_HOST_SOURCES})
+add_library(tvr_core STATIC ${TVR_HOST_SOURCES}
+  # The NSIS plug-in's answers; its stack glue needs NSIS's plug-in library, which only
+  # the Windows builds link.
+  ${CMAKE_SOURCE_DIR}/tvrmodem/PluginAnswers.cpp)
 target_include_directories(tvr_core PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/win32)
 target_compile_options(tvr_core PRIVATE ${TVR_PRODUCTION_FLAGS} ${TVR_SANITIZERS})
 target_link_options(tvr_core PUBLIC ${TVR_SANITIZERS})
@@ -24,6 +27,9 @@ target_link_libraries(tvr_unit PRIVATE tvr_core GTest::gtest GTest::gtest_main)
 # The production code's heap calls reach the counting heap of the double.
 target_link_options(tvr_unit PRIVATE -Wl,--wrap=malloc -Wl,--wrap=free)
 gtest_discover_tests(tvr_unit DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+# The dialog cases once more, through TVRInitTextDialogW (tests/unit/dialog_entry.h).
+gtest_discover_tests(tvr_unit TEST_PREFIX "wide." TEST_FILTER "*TextDialog*Test.*:NullArgumentTest.Dialog*"
+  DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit ENVIRONMENT TVR_DIALOG_ENTRY=wide)
 
 # Native Linux tools for the integration level (the Hayes modem emulator).
 file(GLOB TVR_EMU_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/emu/*.cpp)
@@ -95,7 +101,10 @@ add_executable(tvr_pecheck ${CMAKE_SOURCE_DIR}/tests/pe/pe_check_test.cpp ${CMAK
 target_compile_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS} -Wall -Wextra)
 target_link_options(tvr_pecheck PRIVATE ${TVR_SANITIZERS})
 target_compile_definitions(tvr_pecheck PRIVATE TVR_DLL32_PATH="${TVR_DLL_DIR}/telvarid.dll"
-  TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll" TVR_DLL32_DIR="${TVR_DLL_DIR}" TVR_DLL64_DIR="${TVR_DLL64_DIR}")
+  TVR_DLL64_PATH="${TVR_DLL64_DIR}/telvarid.dll" TVR_DLL32_DIR="${TVR_DLL_DIR}" TVR_DLL64_DIR="${TVR_DLL64_DIR}"
+  TVR_PLUGIN_X86_ANSI_PATH="${TVR_DLL_DIR}/Plugins/x86-ansi/TvrModem.dll"
+  TVR_PLUGIN_X86_UNICODE_PATH="${TVR_DLL_DIR}/Plugins/x86-unicode/TvrModem.dll"
+  TVR_PLUGIN_AMD64_UNICODE_PATH="${TVR_DLL64_DIR}/Plugins/amd64-unicode/TvrModem.dll")
 target_link_libraries(tvr_pecheck PRIVATE GTest::gtest GTest::gtest_main)
 gtest_discover_tests(tvr_pecheck TEST_PREFIX "static." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS static)
 # The objects both DLLs are linked from need no C runtime start-up (DllMain is the entry).

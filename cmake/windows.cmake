@@ -67,6 +67,48 @@ target_link_options(telvarid PRIVATE -nostdlib -nostartfiles -Wl,-e,${TVR_DLL_EN
   -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc ${TVR_REPRODUCIBLE_LINK} ${TVR_HARDENING_LINK} -s)
 target_link_libraries(telvarid PRIVATE user32 gdi32 kernel32 msvcrt gcc)
 
+# TvrModem.dll, the NSIS plug-in, in each NSIS flavour of this machine type (x86-ansi and
+# x86-unicode here, amd64-unicode in the PE32+ build), under Plugins/<flavour>/ as
+# makensis reads them (!addplugindir). It is the library's own serial, telephony and
+# find code (the dialog's is not called) with NSIS's stack glue (tvrmodem/) and NSIS's plug-in library from Debian's
+# nsis-pluginapi, linked like telvarid.dll: same flags, no runtime, DllMain the entry.
+# The flavours differ only in that library and in UNICODE, which makes NSIS's header
+# take the stack's texts as UTF-16.
+file(GLOB TVR_PLUGIN_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/frame/DllMain.cpp
+  ${CMAKE_SOURCE_DIR}/serial/*.cpp
+  ${CMAKE_SOURCE_DIR}/telephony/*.cpp
+  ${CMAKE_SOURCE_DIR}/find/*.cpp
+  ${CMAKE_SOURCE_DIR}/tvrmodem/*.cpp)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(TVR_PLUGIN_FLAVOURS x86-ansi x86-unicode)
+else()
+  set(TVR_PLUGIN_FLAVOURS amd64-unicode)
+endif()
+foreach(flavour ${TVR_PLUGIN_FLAVOURS})
+  set(api ${CMAKE_FIND_ROOT_PATH}/lib/nsis/libpluginapi-${flavour}.a)
+  if(NOT EXISTS ${api})
+    message(FATAL_ERROR "${api} is missing: install nsis-pluginapi (tools/setup-machine.sh build)")
+  endif()
+  set(target tvrmodem-${flavour})
+  add_library(${target} SHARED ${TVR_PLUGIN_SOURCES} ${CMAKE_SOURCE_DIR}/tvrmodem/TvrModem.def
+    ${CMAKE_SOURCE_DIR}/tvrmodem/TvrModem.rc)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME TvrModem
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/Plugins/${flavour}
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tvrmodem-implib/${flavour})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated
+    ${CMAKE_FIND_ROOT_PATH}/include)
+  if(flavour MATCHES "unicode")
+    target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
+  endif()
+  target_compile_options(${target} PRIVATE ${TVR_PRODUCTION_FLAGS} ${TVR_REPRODUCIBLE_FLAGS} -Os -fno-ident
+    $<$<COMPILE_LANGUAGE:CXX>:${TVR_DLL_UNWIND}>)
+  # ASLR and DEP asked for, as for the DLL: a security review reads them on plug-ins too.
+  target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,-e,${TVR_DLL_ENTRY}
+    -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc ${TVR_REPRODUCIBLE_LINK} ${TVR_HARDENING_LINK} -s)
+  target_link_libraries(${target} PRIVATE ${api} user32 gdi32 kernel32 msvcrt gcc)
+endforeach()
+
 # Windows-side programs: each folder holds one program; all load telvarid.dll at run
 # time by name, as a setup program does, and never link against it.
 function(tvr_windows_program name dir)
@@ -95,6 +137,8 @@ target_sources(tvrprobe PRIVATE ${CMAKE_SOURCE_DIR}/telephony/TapiLayout.cpp
   ${CMAKE_SOURCE_DIR}/serial/ReplyJudgment.cpp ${CMAKE_SOURCE_DIR}/tools/tvrprobe/tvrprobe.rc)
 target_link_options(tvrprobe PRIVATE ${TVR_HARDENING_LINK} -s)
 tvr_windows_program(tvrhost ${CMAKE_SOURCE_DIR}/tests/wine/host)
+# The UTF-16 command line of the dialog verb's --wide (CommandLineToArgvW).
+target_link_libraries(tvrhost PRIVATE shell32)
 tvr_windows_program(tvrsoak ${CMAKE_SOURCE_DIR}/tests/wine/soak)
 
 # The project's telephony double, TAPI32.dll, which the Wine suites stand in the

@@ -2,18 +2,19 @@
 // control, the buttons, control 202 and the dialog around it.
 //
 //   GetDlgItem(201) -> GetDC -> GetClientRect -> DPtoLP(right, bottom)
-//     -> DrawTextA(DT_CALCRECT) -> LPtoDP(width, height)
-//     -> [WM_GETFONT: SelectObject(font) -> DrawTextA within the measured rectangle
+//     -> DrawTextA/W(DT_CALCRECT) -> LPtoDP(width, height)
+//     -> [WM_GETFONT: SelectObject(font) -> DrawTextA/W within the measured rectangle
 //         -> LPtoDP -> SelectObject(old)] -> ReleaseDC
 //   GetWindowRect(201), GetWindowRect(dialog), the three metrics, buttons, control 202,
 //     icon control 200 (read only: the layout keeps the button row clear of it)
 //   ComputeTextDialogLayout
-//   SetWindowPos(201), SetWindowTextA(201), SetWindowPos(1), [SetWindowPos(2)],
+//   SetWindowPos(201), SetWindowTextA/W(201), SetWindowPos(1), [SetWindowPos(2)],
 //     [SetWindowPos(202)], SetWindowPos(dialog)
 //
 // Every rectangle, and each of the three system metrics, is read once, before the first
 // window moves: the layout is one computation over what the dialog looked like at the
-// start. The metrics are read together with the rectangles; a metric cannot change
+// start. The 8-bit and the UTF-16 text take the same path and differ only in which of
+// DrawTextA/DrawTextW and SetWindowTextA/SetWindowTextW they go to. The metrics are read together with the rectangles; a metric cannot change
 // within the call, so reading it again where the layout uses it a second time would
 // give the same value. The device context is given back before any window changes.
 //
@@ -35,13 +36,14 @@ static const UINT uMeasureFormat = DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK;
 // Position and size together, Z order untouched.
 static const UINT uMoveFlags = SWP_NOZORDER;
 
-// Measures lpszText word-wrapped within *prBound (logical units) in the font the device
-// context holds, and converts the extent (the right edge DrawTextA leaves, the height it
-// returns) to device units. *prBound is left as DrawTextA leaves it: the measured
-// rectangle. Returns FALSE when DrawTextA fails.
-static BOOL MeasureInSelectedFont(HDC hdc, LPCSTR lpszText, RECT *prBound, LONG *plWidth, LONG *plHeight)
+// Measures the text word-wrapped within *prBound (logical units) in the font the device
+// context holds, and converts the extent (the right edge DrawText leaves, the height it
+// returns) to device units. *prBound is left as DrawText leaves it: the measured
+// rectangle. Returns FALSE when DrawText fails.
+static BOOL MeasureInSelectedFont(HDC hdc, const DialogText *pText, RECT *prBound, LONG *plWidth, LONG *plHeight)
 {
-    const int nHeight = DrawTextA(hdc, lpszText, -1, prBound, uMeasureFormat);
+    const int nHeight = pText->pszWide != NULL ? DrawTextW(hdc, pText->pszWide, -1, prBound, uMeasureFormat)
+                                               : DrawTextA(hdc, pText->pszAnsi, -1, prBound, uMeasureFormat);
     POINT pt = {prBound->right, nHeight};
     LPtoDP(hdc, &pt, 1);
     *plWidth = pt.x;
@@ -49,7 +51,7 @@ static BOOL MeasureInSelectedFont(HDC hdc, LPCSTR lpszText, RECT *prBound, LONG 
     return nHeight != 0;
 }
 
-// Measures lpszText word-wrapped within the text control's client width, in device
+// Measures the text word-wrapped within the text control's client width, in device
 // units. Returns FALSE when there is no device context or no client rectangle; the
 // device context is released on every path on which it was taken, and holds its own
 // font again when it is.
@@ -62,7 +64,7 @@ static BOOL MeasureInSelectedFont(HDC hdc, LPCSTR lpszText, RECT *prBound, LONG 
 // the first measurement stands unchanged; otherwise only the dimension that does not
 // fit takes the second measurement (ChooseTextExtent). A wider bound never wraps into
 // more lines, so a control widened for a long word still holds every line.
-static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LONG *plTextHeight)
+static BOOL MeasureDialogText(HWND hText, const DialogText *pText, LONG *plTextWidth, LONG *plTextHeight)
 {
     HDC hdc = GetDC(hText);
     if (hdc == NULL)
@@ -81,7 +83,7 @@ static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LO
         // rectangle, in logical units.
         LONG lWidth = 0;
         LONG lHeight = 0;
-        MeasureInSelectedFont(hdc, lpszText, &rClient, &lWidth, &lHeight);
+        MeasureInSelectedFont(hdc, pText, &rClient, &lWidth, &lHeight);
 
         // Then in the control's own font, if it has one (NULL: it draws with the system
         // font, which the first measurement used), within the measured rectangle. The
@@ -92,7 +94,7 @@ static BOOL MeasureDialogText(HWND hText, LPCSTR lpszText, LONG *plTextWidth, LO
         HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
         HGDIOBJ hOldFont = hFont != NULL ? SelectObject(hdc, hFont) : NULL;
         if (hOldFont != NULL) {
-            bFontMeasured = MeasureInSelectedFont(hdc, lpszText, &rClient, &lFontWidth, &lFontHeight);
+            bFontMeasured = MeasureInSelectedFont(hdc, pText, &rClient, &lFontWidth, &lFontHeight);
             SelectObject(hdc, hOldFont);
         }
         ChooseTextExtent(lWidth, lHeight, bFontMeasured, lFontWidth, lFontHeight, plTextWidth, plTextHeight);
@@ -117,7 +119,7 @@ static void ApplyPlacement(HWND hWnd, const WindowPlacement *pPlace)
         SetWindowPos(hWnd, NULL, pPlace->x, pPlace->y, pPlace->cx, pPlace->cy, uMoveFlags);
 }
 
-void SizeTextDialog(HWND hDlg, LPCSTR lpszText, LONG lButtonMode)
+void SizeTextDialog(HWND hDlg, const DialogText *pText, LONG lButtonMode)
 {
     HWND hText = GetDlgItem(hDlg, TVR_ID_TEXT);
     if (hText == NULL)
@@ -125,7 +127,7 @@ void SizeTextDialog(HWND hDlg, LPCSTR lpszText, LONG lButtonMode)
 
     TextDialogLayoutInput in;
     memset(&in, 0, sizeof in);
-    if (!MeasureDialogText(hText, lpszText, &in.lTextWidth, &in.lTextHeight))
+    if (!MeasureDialogText(hText, pText, &in.lTextWidth, &in.lTextHeight))
         return;
 
     // Without these two rectangles there is nothing to place the windows from.
@@ -156,7 +158,10 @@ void SizeTextDialog(HWND hDlg, LPCSTR lpszText, LONG lButtonMode)
     ComputeTextDialogLayout(&in, &out);
 
     ApplyPlacement(hText, &out.text);
-    SetWindowTextA(hText, lpszText);
+    if (pText->pszWide != NULL)
+        SetWindowTextW(hText, pText->pszWide);
+    else
+        SetWindowTextA(hText, pText->pszAnsi);
     ApplyPlacement(hOK, &out.ok);
     ApplyPlacement(hCancel, &out.cancel);
     ApplyPlacement(hExtra, &out.extra);

@@ -1,8 +1,8 @@
 /*
  * telvarid.h - the interface of telvarid.dll for setup programs written in C or C++.
  *
- * All five functions use the cdecl calling convention and are exported undecorated, by
- * name and by ordinal (1 to 5); the Windows Installer custom actions (7 to 9, at the
+ * All six functions use the cdecl calling convention and are exported undecorated, by
+ * name and by ordinal (1 to 6); the Windows Installer custom actions (7 to 9, at the
  * end) are stdcall. In the 32-bit DLL every argument and result is 32 bits
  * wide; in the 64-bit DLL the pointers and the HWND are 64 bits wide, as every pointer
  * is there, and the integers stay 32 bits. Call them from one thread at a time. Link
@@ -91,6 +91,13 @@ int __cdecl TVRCheckCommParams(LPCSTR lpszPortName, DWORD dwBaudRate, BOOL bSend
 HWND __cdecl TVRInitTextDialog(HWND hDlg, LPCSTR lpszText, LONG lIconType, LONG lButtonMode,
                                int nIDFocus);
 
+/* Ordinal 6. TVRInitTextDialog for a UTF-16 text (NULL is laid out as an empty text):
+ * the same layout, controls, mends and result, with the text measured and written by
+ * the wide-character functions, so that a message outside the machine's ANSI code page
+ * (from a Unicode installer, say) shows whole. */
+HWND __cdecl TVRInitTextDialogW(HWND hDlg, LPCWSTR lpszText, LONG lIconType, LONG lButtonMode,
+                                int nIDFocus);
+
 /* Ordinal 3. Asks the telephony service (TAPI32.DLL, loaded for the call from the
  * system folder only, never from the setup program's folder) for a data modem.
  * Returns 2 when one is configured for 9600 bit/s or more, 1 when data modems are
@@ -141,6 +148,7 @@ int __cdecl TVRFindModem(HWND hwndOwner, LPCWSTR lpszMessage, int *lpPortNumber,
 
 typedef int(__cdecl *PFN_TVRCHECKCOMMPARAMS)(LPCSTR, DWORD, BOOL, LPCSTR);
 typedef HWND(__cdecl *PFN_TVRINITTEXTDIALOG)(HWND, LPCSTR, LONG, LONG, int);
+typedef HWND(__cdecl *PFN_TVRINITTEXTDIALOGW)(HWND, LPCWSTR, LONG, LONG, int);
 typedef int(__cdecl *PFN_TVRMODEMAVAILABLE)(char *);
 typedef int(__cdecl *PFN_TVRSCANFORMODEM)(int *);
 typedef int(__cdecl *PFN_TVRFINDMODEM)(HWND, LPCWSTR, int *, DWORD);

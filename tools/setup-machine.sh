@@ -3,7 +3,8 @@
 # quietly and idempotently. Each argument names a group; the targets of the Makefile
 # ask for the groups they use, so building the DLL never installs Wine.
 #
-#   build   the two DLLs: CMake and the i686 and x86-64 MinGW-w64 cross compilers
+#   build   the two DLLs: CMake and the i686 and x86-64 MinGW-w64 cross compilers, and
+#           NSIS's plug-in API for them (the TvrModem plug-in)
 #   unit    the unit level: the native compiler and GoogleTest
 #   wine    the integration level: Wine (32- and 64-bit), its fonts, Xvfb, NSIS,
 #           ImageMagick (screenshots), unshare (the fence around the serial devices),
@@ -18,7 +19,7 @@
 set -euo pipefail
 
 declare -A groups=(
-    [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64"
+    [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 nsis-pluginapi"
     [unit]="cmake make g++ libgtest-dev"
     [wine]="wine wine32:i386 wine64 fonts-wine xvfb nsis imagemagick util-linux qemu-system-x86 wixl msitools"
     [dist]="zip unzip llvm clang lld osslsigncode openssl"

@@ -1,9 +1,11 @@
 /*
- * modemsetup - a small setup program in C that uses all four functions of telvarid.dll.
- * While a worker thread looks for a modem (TVRScanForModem, then TVRCheckCommParams on
- * the port found, then TVRModemAvailable), a "searching" dialog stands; then a message
+ * modemsetup - a small setup program in C that uses the functions of telvarid.dll.
+ * While a worker thread looks for a modem (TVRFindModem, then TVRCheckCommParams on the
+ * port found, then TVRModemAvailable), a "searching" dialog stands; then a message
  * dialog shows the answers in plain words. Both dialogs come from the one dialog
- * resource in modemsetup.rc, laid out around their text by TVRInitTextDialog.
+ * resource in modemsetup.rc, laid out around their text by TVRInitTextDialog (the
+ * "searching" text) and TVRInitTextDialogW (the answers, as UTF-16: a program with its
+ * messages in another language hands them over as they are).
  *
  * Build it in this folder of the unpacked release. It is linked with the import
  * library, so the telvarid.dll of the same kind (x86 or x64) must stand beside
@@ -79,7 +81,13 @@ static DWORD WINAPI SearchThread(LPVOID pvSetup)
 {
     ModemSetup *pSetup = (ModemSetup *)pvSetup;
     pSetup->nPort = 0;
-    pSetup->nScan = TVRScanForModem(&pSetup->nPort);
+    /* The find with no owner and in turn gives the scan's answer with the scan's side
+     * effects, on this worker thread. A program without a worker thread would call
+     * TVRFindModem(hDlg, L"Looking for a modem...", &nPort, 0) on its window thread
+     * instead: the find then shows its own window, modal on hDlg, probes the four ports
+     * at once and keeps the program's window answering while it waits. -1 (cancelled)
+     * cannot come without a window. */
+    pSetup->nScan = TVRFindModem(NULL, NULL, &pSetup->nPort, TVR_FIND_IN_TURN) == 1;
     pSetup->nCheck = -1;
     if (pSetup->nScan) {
         char szPort[16];
@@ -207,8 +215,13 @@ static INT_PTR CALLBACK MessageDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, L
         CheckDlgButton(hDlg, IDC_MSG_OPTION, bFound ? BST_CHECKED : BST_UNCHECKED);
         EnableWindow(GetDlgItem(hDlg, IDC_MSG_OPTION), bFound);
         /* With a modem found, Continue takes the focus; without one, Cancel does. */
-        TVRInitTextDialog(hDlg, pSetup->szMessage, bFound ? TVR_ICON_INFORMATION : TVR_ICON_EXCLAMATION,
-                          TVR_BUTTONS_TWO, bFound ? IDOK : IDCANCEL);
+        /* The answers as UTF-16 (here from the 8-bit text; a translated program would
+         * have them so already), laid out by the wide entry. */
+        WCHAR wszMessage[1024];
+        if (MultiByteToWideChar(CP_ACP, 0, pSetup->szMessage, -1, wszMessage, 1024) == 0)
+            wszMessage[0] = 0;
+        TVRInitTextDialogW(hDlg, wszMessage, bFound ? TVR_ICON_INFORMATION : TVR_ICON_EXCLAMATION,
+                           TVR_BUTTONS_TWO, bFound ? IDOK : IDCANCEL);
         if (pSetup->pszAutoFile)
             SetTimer(hDlg, TIMER_RECORD, AUTO_RECORD_MS, NULL);
         /* FALSE: the dialog manager leaves the focus where TVRInitTextDialog put it. */

@@ -72,6 +72,24 @@ function TVRCheckCommParams(PortName: AnsiString; BaudRate: Cardinal; SendComman
 function TVRModemAvailable(PortName: AnsiString): Integer;
   external 'TVRModemAvailable@files:telvarid.dll cdecl setuponly';
 
+{ int TVRFindModem(HWND hwndOwner, LPCWSTR lpszMessage, int *lpPortNumber, DWORD dwFlags):
+  the scan's answer, the four ports probed at once, in a small window modal on the
+  wizard that keeps it answering (its messages are pumped while the ports are probed).
+  Inno Setup 6's String is UTF-16 (LPCWSTR); HWND is the wizard's handle,
+  WizardForm.Handle. Returns 1 (and the port), 0, or -1 when the user cancelled. }
+function TVRFindModem(Owner: HWND; Message: String; var PortNumber: Integer; Flags: Cardinal): Integer;
+  external 'TVRFindModem@files:telvarid.dll cdecl setuponly';
+
+{ HWND TVRInitTextDialogW(HWND hDlg, LPCWSTR lpszText, LONG lIconType, LONG lButtonMode,
+  int nIDFocus): lays out a dialog of the caller's own around a UTF-16 text (String),
+  so a message in any language shows whole. The dialog's controls are found by their
+  IDs (200 icon, 201 text, 1 and 2 buttons, 202 extra): a form made in [Code] gives its
+  controls those IDs with SetWindowLong(GWL_ID) first. }
+function TVRInitTextDialogW(Dlg: HWND; Text: String; IconType, ButtonMode, FocusID: Integer): HWND;
+  external 'TVRInitTextDialogW@files:telvarid.dll cdecl setuponly';
+function SetWindowLong(Wnd: HWND; Index, NewLong: Longint): Longint;
+  external 'SetWindowLongW@user32.dll stdcall';
+
 var
   ModemPage: TOutputMsgWizardPage;
 
@@ -91,14 +109,25 @@ var
   PortText, ScanWords, CheckWords, ModemWords, Numbers: String;
 begin
   Progress := CreateOutputProgressPage('Looking for a modem',
-    'This takes a few seconds, up to half a minute when ports without a modem are tried.');
+    'This takes a few seconds.');
   Progress.SetText('Trying COM1 to COM4...', '');
   Progress.Show;
   try
     PortNumber := 0;
-    ScanResult := TVRScanForModem(PortNumber);
+    { The find rather than TVRScanForModem: the same answer, the ports probed at once,
+      and the wizard keeps answering meanwhile. No window when Setup runs silently. }
+    if WizardSilent then
+      ScanResult := TVRFindModem(0, '', PortNumber, 0)
+    else
+      ScanResult := TVRFindModem(WizardForm.Handle, 'Setup is looking for a modem on COM1 to COM4.',
+        PortNumber, 0);
     CheckResult := -1;
-    if ScanResult = 1 then
+    if ScanResult = -1 then
+    begin
+      ScanWords := 'The search for a modem was cancelled.';
+      CheckWords := 'There is no port to check.';
+    end
+    else if ScanResult = 1 then
     begin
       ScanWords := Format('A modem answers on COM%d.', [PortNumber]);
       Progress.SetText(Format('Checking COM%d at %d bit/s...', [PortNumber, CheckBaudRate]), '');
@@ -159,4 +188,35 @@ begin
   if CurPageID = wpWelcome then
     LookForModem;
   Result := True;
+end;
+
+{ A message in the user's language on a form of the script's own, laid out by the DLL:
+  the form's label and buttons take the IDs the layout looks for, and TVRInitTextDialogW
+  sizes the label to the text, lines the buttons up under it and centres the form. }
+procedure ShowModemMessage(Text: String);
+var
+  Form: TSetupForm;
+  MessageLabel: TNewStaticText;
+  OKButton: TNewButton;
+begin
+  Form := CreateCustomForm;
+  try
+    Form.Caption := 'Modem';
+    Form.ClientWidth := ScaleX(360);
+    Form.ClientHeight := ScaleY(140);
+    MessageLabel := TNewStaticText.Create(Form);
+    MessageLabel.Parent := Form;
+    MessageLabel.SetBounds(ScaleX(50), ScaleY(16), ScaleX(290), ScaleY(40));
+    OKButton := TNewButton.Create(Form);
+    OKButton.Parent := Form;
+    OKButton.Caption := SetupMessage(msgButtonOK);
+    OKButton.ModalResult := mrOk;
+    OKButton.SetBounds(ScaleX(140), ScaleY(100), ScaleX(75), ScaleY(23));
+    SetWindowLong(MessageLabel.Handle, -12, 201);  { GWL_ID }
+    SetWindowLong(OKButton.Handle, -12, 1);
+    TVRInitTextDialogW(Form.Handle, Text, 0, 1, 1);
+    Form.ShowModal;
+  finally
+    Form.Free;
+  end;
 end;

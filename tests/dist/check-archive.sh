@@ -97,6 +97,15 @@ contents)
             fail "$arch/telvarid.dll lacks '$copyright' in its version resource"
         fi
     done
+    # The NSIS plug-in, each flavour the one its build made, for its machine.
+    for flavour in x86-ansi x86-unicode amd64-unicode; do
+        if [[ $flavour == amd64-unicode ]]; then dir=$dll64_dir want=IMAGE_FILE_MACHINE_AMD64; else dir=$dll32_dir want=IMAGE_FILE_MACHINE_I386; fi
+        file=nsis/Plugins/$flavour/TvrModem.dll
+        cmp -s "$root/$file" "$dir/Plugins/$flavour/TvrModem.dll" && pass "$file is the one the build made" ||
+            fail "$file differs from $dir/Plugins/$flavour/TvrModem.dll"
+        got=$(machine "$root/$file")
+        [[ $got == "$want" ]] && pass "$file is $want" || fail "$file is '$got', not $want"
+    done
     # Texts: the sources, each line ended by CR LF.
     declare -A sources=([LICENSE]=LICENSE [CHANGELOG.txt]=release/CHANGELOG.txt [telvarid.h]=frame/telvarid.h
         [telvarid.def]=frame/telvarid.def)

@@ -35,7 +35,8 @@ fail() {
     failed=1
 }
 pass() { echo "ok    $*"; }
-signed_files=(x86/telvarid.dll x64/telvarid.dll x86/tvrprobe.exe x64/tvrprobe.exe)
+signed_files=(x86/telvarid.dll x64/telvarid.dll x86/tvrprobe.exe x64/tvrprobe.exe nsis/Plugins/x86-ansi/TvrModem.dll
+    nsis/Plugins/x86-unicode/TvrModem.dll nsis/Plugins/amd64-unicode/TvrModem.dll)
 
 # A self-signed certificate for code signing, valid for two days, and its key.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=telvarid throwaway test signer" \

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -102,12 +103,23 @@ const ExpectedExport kExports[] = {
     {"TVRModemAvailable", 3},
     {"TVRScanForModem", 4},
     {"TVRFindModem", 5},
+    {"TVRInitTextDialogW", 6},
     {"TVRMsiFindModem", 7},
     {"TVRMsiCheckPort", 8},
     {"TVRMsiModemAvailable", 9},
 };
 const size_t kExportCount = sizeof kExports / sizeof kExports[0];
 const uint32_t kHighestOrdinal = 9;
+
+// The highest ordinal: the export address table has that many entries, an unused
+// ordinal below it an empty one.
+uint32_t HighestOrdinal()
+{
+    uint32_t dwHighest = 0;
+    for (const ExpectedExport &want : kExports)
+        dwHighest = std::max(dwHighest, want.dwOrdinal);
+    return dwHighest;
+}
 
 std::string Lower(std::string str)
 {
@@ -137,12 +149,13 @@ TEST_P(DllFile, IsADllForItsMachine)
     EXPECT_NE(0, m_image.wCharacteristics & 0x2000) << "IMAGE_FILE_DLL";
 }
 
-TEST_P(DllFile, ExportsExactlyTheListedFunctionsByNameAndOrdinal)
+TEST_P(DllFile, ExportsExactlyItsFunctionsByNameAndOrdinal)
 {
+    const size_t cExports = std::size(kExports);
     EXPECT_EQ("telvarid.dll", m_image.strModuleName);
     EXPECT_EQ(1u, m_image.dwOrdinalBase);
-    EXPECT_EQ(kHighestOrdinal, m_image.dwFunctionCount);
-    EXPECT_EQ(kExportCount, m_image.dwNameCount);
+    EXPECT_EQ(HighestOrdinal(), m_image.dwFunctionCount);
+    EXPECT_EQ(cExports, m_image.dwNameCount);
     EXPECT_TRUE(m_image.unnamedOrdinals.empty()) << "an export reachable by ordinal alone";
     ASSERT_EQ(kExportCount, m_image.exports.size());
     for (const ExpectedExport &want : kExports) {
@@ -296,6 +309,11 @@ const Shipped kShipped[] = {
     {"TelvaridPE32plus", TVR_DLL64_DIR "/telvarid.dll", "TVR_PE_DLL64", kMagicPe32Plus},
     {"TvrprobePE32", TVR_DLL32_DIR "/tvrprobe.exe", "TVR_PE_PROBE32", kMagicPe32},
     {"TvrprobePE32plus", TVR_DLL64_DIR "/tvrprobe.exe", "TVR_PE_PROBE64", kMagicPe32Plus},
+    {"TvrModemX86Ansi", TVR_DLL32_DIR "/Plugins/x86-ansi/TvrModem.dll", "TVR_PE_PLUGIN_X86_ANSI", kMagicPe32},
+    {"TvrModemX86Unicode", TVR_DLL32_DIR "/Plugins/x86-unicode/TvrModem.dll", "TVR_PE_PLUGIN_X86_UNICODE",
+     kMagicPe32},
+    {"TvrModemAmd64Unicode", TVR_DLL64_DIR "/Plugins/amd64-unicode/TvrModem.dll", "TVR_PE_PLUGIN_AMD64_UNICODE",
+     kMagicPe32Plus},
 };
 
 class ShippedFile : public ::testing::TestWithParam<Shipped> {};
@@ -427,6 +445,124 @@ TEST(HardeningJudgment, CountsNoPaddingAsARelocation)
     ASSERT_EQ("", ReadPeImage(bytes, &image));
     EXPECT_EQ(std::vector<std::string>{"no base relocations"}, HardeningFaults(image));
 }
+
+
+// The NSIS plug-in TvrModem.dll in each flavour: a DLL for its machine whose export
+// table names exactly the plug-in functions (NSIS finds them by name), whose imports are
+// exactly what its code and NSIS's plug-in library call, with no C runtime start-up and
+// a version resource.
+struct Plugin {
+    const char *pszName;
+    const char *pszPath;
+    uint16_t wMachine;
+    std::vector<std::string> kernel32; // sorted
+};
+
+void PrintTo(const Plugin &plugin, std::ostream *pos)
+{
+    *pos << plugin.pszName;
+}
+
+// What the serial, telephony and find code calls from KERNEL32, in every flavour, with
+// the stack's GlobalAlloc and GlobalFree and the conversions of NSIS's plug-in library.
+std::vector<std::string> PluginKernel32(std::initializer_list<const char *> flavourCalls)
+{
+    std::vector<std::string> calls = {
+        "ClearCommError", "CloseHandle", "CreateEventA", "CreateFileA", "CreateThread", "FreeLibrary",
+        "GetCommState", "GetLastError", "GetProcAddress", "GetSystemDirectoryA", "GetTickCount", "GlobalAlloc",
+        "GlobalFree", "LoadLibraryExA", "MultiByteToWideChar", "PurgeComm", "ReadFile", "SetCommState",
+        "SetCommTimeouts", "SetEvent", "SetupComm", "WaitForMultipleObjects", "WaitForSingleObject",
+        "WideCharToMultiByte", "WriteFile"};
+    calls.insert(calls.end(), flavourCalls.begin(), flavourCalls.end());
+    std::sort(calls.begin(), calls.end());
+    return calls;
+}
+
+// The find's window (USER32, GDI32) and the port names (wsprintfA); NSIS's plug-in
+// library formats with wsprintfW in every flavour.
+const std::vector<std::string> kPluginUser32 = {
+    "AdjustWindowRectEx", "CreateWindowExW", "DefWindowProcW", "DestroyWindow", "DispatchMessageW", "DrawTextW",
+    "EnableWindow", "GetDC", "GetSystemMetrics", "GetWindowRect", "GetWindowTextW", "IsDialogMessageW", "IsIconic",
+    "LoadCursorW", "MsgWaitForMultipleObjects", "PeekMessageW", "PostQuitMessage", "RegisterClassExW", "ReleaseDC",
+    "SendMessageW", "SetFocus", "SetRect", "SetWindowTextW", "ShowWindow", "SystemParametersInfoW",
+    "TranslateMessage", "UnregisterClassW", "wsprintfA", "wsprintfW"};
+const std::vector<std::string> kPluginGdi32 = {"CreateFontIndirectW", "DeleteObject", "GetDeviceCaps",
+                                               "GetTextMetricsW", "SelectObject"};
+
+// x86-ansi converts the find's message with lstrcpynW besides its own 8-bit copies.
+const Plugin kPlugins[] = {
+    {"x86_ansi", TVR_PLUGIN_X86_ANSI_PATH, 0x014C, PluginKernel32({"lstrcpyA", "lstrcpynA", "lstrcpynW"})},
+    {"x86_unicode", TVR_PLUGIN_X86_UNICODE_PATH, 0x014C, PluginKernel32({"lstrcpyW", "lstrcpynW"})},
+    {"amd64_unicode", TVR_PLUGIN_AMD64_UNICODE_PATH, 0x8664, PluginKernel32({"lstrcpyW", "lstrcpynW"})},
+};
+
+class PluginFile : public ::testing::TestWithParam<Plugin> {
+protected:
+    void SetUp() override { ASSERT_EQ("", ReadPeFile(GetParam().pszPath, &m_image)); }
+    PeImage m_image;
+};
+
+TEST_P(PluginFile, IsADllForItsMachine)
+{
+    EXPECT_EQ(GetParam().wMachine, m_image.wMachine);
+    EXPECT_NE(0, m_image.wCharacteristics & 0x2000) << "IMAGE_FILE_DLL";
+}
+
+TEST_P(PluginFile, ExportsExactlyThePluginFunctionsByName)
+{
+    EXPECT_EQ("TvrModem.dll", m_image.strModuleName);
+    std::vector<std::string> names;
+    for (const PeExport &e : m_image.exports) {
+        names.push_back(e.strName);
+        EXPECT_FALSE(e.bForwarded) << e.strName;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"CheckPort", "Find", "ModemAvailable", "Scan"}), names);
+    EXPECT_TRUE(m_image.unnamedOrdinals.empty()) << "an export reachable by ordinal alone";
+}
+
+TEST_P(PluginFile, ImportsExactlyWhatItsCodeAndNsisPluginLibraryCall)
+{
+    std::vector<std::string> dlls;
+    for (const PeImport &imp : m_image.importedFunctions) {
+        const std::string strDll = Lower(imp.strDll);
+        dlls.push_back(strDll);
+        std::vector<std::string> functions = imp.functions;
+        std::sort(functions.begin(), functions.end());
+        if (strDll == "kernel32.dll")
+            EXPECT_EQ(GetParam().kernel32, functions);
+        else if (strDll == "user32.dll")
+            EXPECT_EQ(kPluginUser32, functions);
+        else if (strDll == "gdi32.dll")
+            EXPECT_EQ(kPluginGdi32, functions);
+        else if (strDll == "msvcrt.dll")
+            EXPECT_EQ((std::vector<std::string>{"free", "malloc"}), functions);
+    }
+    std::sort(dlls.begin(), dlls.end());
+    EXPECT_EQ((std::vector<std::string>{"gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}), dlls);
+    EXPECT_EQ(0u, m_image.dwDelayImportSize);
+}
+
+TEST_P(PluginFile, NeedsNoRuntimeStartupAndCarriesAVersionResource)
+{
+    for (const char *pszSection : kStartupSections)
+        EXPECT_EQ(m_image.sectionNames.end(),
+                  std::find(m_image.sectionNames.begin(), m_image.sectionNames.end(), pszSection))
+            << "section " << pszSection;
+    EXPECT_EQ(0u, m_image.dwTlsSize);
+    EXPECT_EQ(".text", m_image.strEntrySection);
+    EXPECT_TRUE(m_image.bHasVersionResource);
+}
+
+TEST_P(PluginFile, WeighsAtMostTwentyFourKilobytes)
+{
+    std::ifstream in(GetParam().pszPath, std::ios::binary | std::ios::ate);
+    ASSERT_TRUE(in);
+    EXPECT_LE(static_cast<uint64_t>(in.tellg()) - m_image.dwSecuritySize, kMaxImageBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flavours, PluginFile, ::testing::ValuesIn(kPlugins),
+                         [](const ::testing::TestParamInfo<Plugin> &info) { return std::string(info.param.pszName); });
 
 // A damaged file gives a message, never a read past its end: every cut of a real DLL
 // short of its full length either parses or says what is missing.

@@ -1,17 +1,21 @@
 // TVRInitTextDialog on the window double: the icon table, the exact calls of the
 // measurement and the five moves in their order, what a missing control changes, and
-// the focus result.
+// the focus result. Every case runs twice: through TVRInitTextDialog, and through
+// TVRInitTextDialogW (TVR_DIALOG_ENTRY=wide, registered so by cmake/host.cmake), where
+// the same ASCII text must give the same calls with DrawTextW and SetWindowTextW.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "fake_fixture.h"
+#include "dialog_entry.h"
 #include "fake_user.h"
 #include "frame/telvarid.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
+
 
 // The reference dialog of the layout tests, as windows: the dialog's client area sits
 // 3 pixels in and 22 down (frame and caption); the text control's client area is
@@ -50,9 +54,9 @@ protected:
 TEST_F(TextDialogTest, OneButtonReferenceDialogMakesExactlyTheseCalls)
 {
     fake::SetFocusWindow(hCancel);
-    HWND hResult = TVRInitTextDialog(hDlg, "Hello", 0, 1, 1);
+    HWND hResult = InitUnderTest(hDlg, "Hello", 0, 1, 1);
     EXPECT_EQ(hResult, hCancel);
-    EXPECT_EQ(fake::Calls(), (Lines{
+    EXPECT_EQ(fake::Calls(), ForEntry(Lines{
                                  "LoadIconA(NULL, 32516)",
                                  "SendDlgItemMessageA(dialog, 200, 370, 1, icon:32516)",
                                  "GetDlgItem(dialog, 201)",
@@ -98,7 +102,7 @@ class TextDialogModeTest : public TextDialogTest, public ::testing::WithParamInt
 
 TEST_P(TextDialogModeTest, EveryModeButOneLaysOutTwoButtonsInOrder)
 {
-    TVRInitTextDialog(hDlg, "Two", 3, GetParam(), 2);
+    InitUnderTest(hDlg, "Two", 3, GetParam(), 2);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
                                                  "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                                                  "SetWindowPos(ok, NULL, 68, 72, 75, 23, 4)",
@@ -122,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, TextDialogModeTest, ::testing::Values(0, 2, -1, 
 
 TEST_F(TextDialogTest, OneButtonModeNeverLooksUpOrMovesControl2)
 {
-    TVRInitTextDialog(hDlg, "One", 0, 1, 1);
+    InitUnderTest(hDlg, "One", 0, 1, 1);
     for (const std::string &c : fake::Calls())
         EXPECT_EQ(c.find("cancel"), std::string::npos) << c;
     EXPECT_EQ(fake::CountCalls("GetDlgItem"), 5u); // 201, 1, 202, 200, then the focus control
@@ -141,7 +145,7 @@ TEST_P(TextDialogIconTest, LoadsTheSystemIconForTypesZeroToThreeOnly)
 {
     HANDLE hBefore = reinterpret_cast<HANDLE>(0x1234);
     fake::SetImage(hIcon, hBefore);
-    TVRInitTextDialog(hDlg, "Icon", GetParam().lIconType, 1, 1);
+    InitUnderTest(hDlg, "Icon", GetParam().lIconType, 1, 1);
     if (GetParam().nIcon) {
         EXPECT_EQ(fake::CallsTo("LoadIconA"), Lines{"LoadIconA(NULL, " + std::to_string(GetParam().nIcon) + ")"});
         EXPECT_EQ(fake::CallsTo("SendDlgItemMessageA"),
@@ -181,13 +185,13 @@ TEST_F(TextDialogTest, HeaderNamesCarryTheContractsValues)
                                             {TVR_ICON_QUESTION, 32514}};
     for (const auto &icon : rgIcons) {
         SetUp(); // a fresh double and reference dialog
-        TVRInitTextDialog(hDlg, "Named", icon.first, TVR_BUTTONS_ONE, TVR_ID_EXTRA);
+        InitUnderTest(hDlg, "Named", icon.first, TVR_BUTTONS_ONE, TVR_ID_EXTRA);
         EXPECT_EQ(fake::CallsTo("LoadIconA"), Lines{"LoadIconA(NULL, " + std::to_string(icon.second) + ")"});
         EXPECT_EQ(fake::CountCalls("SetWindowPos"), 4u); // text, button 1, 202, dialog
         EXPECT_EQ(fake::FocusWindow(), hExtra);
     }
     SetUp();
-    TVRInitTextDialog(hDlg, "Named", TVR_ICON_QUESTION, TVR_BUTTONS_TWO, IDCANCEL);
+    InitUnderTest(hDlg, "Named", TVR_ICON_QUESTION, TVR_BUTTONS_TWO, IDCANCEL);
     EXPECT_EQ(fake::CountCalls("SetWindowPos"), 5u); // text, buttons 1 and 2, 202, dialog
     EXPECT_EQ(fake::FocusWindow(), hCancel);
 }
@@ -195,7 +199,7 @@ TEST_F(TextDialogTest, HeaderNamesCarryTheContractsValues)
 TEST_F(TextDialogTest, NoIconFromTheSystemLeavesTheIconControlAlone)
 {
     fake::FailCall("LoadIconA", 0);
-    TVRInitTextDialog(hDlg, "Icon", 2, 1, 1);
+    InitUnderTest(hDlg, "Icon", 2, 1, 1);
     EXPECT_EQ(fake::CountCalls("LoadIconA"), 1u);
     EXPECT_EQ(fake::CountCalls("SendDlgItemMessageA"), 0u);
     EXPECT_EQ(fake::ImageOf(hIcon), nullptr);
@@ -223,11 +227,11 @@ TEST_P(TextDialogStopTest, NothingMoves)
     if (c.bNoText)
         Rebuild("icon ok cancel extra");
     if (c.pszFail)
-        fake::FailCall(c.pszFail, 0, c.nth);
+        fake::FailCall(ForEntry(c.pszFail).c_str(), 0, c.nth);
     fake::SetFocusWindow(hExtra);
-    HWND hResult = TVRInitTextDialog(hDlg, "Stop", 1, 0, 2);
+    HWND hResult = InitUnderTest(hDlg, "Stop", 1, 0, 2);
     EXPECT_EQ(fake::CountCalls("SetWindowPos"), 0u);
-    EXPECT_EQ(fake::CountCalls("SetWindowTextA"), 0u);
+    EXPECT_EQ(fake::CountCalls(ForEntry("SetWindowTextA").c_str()), 0u);
     EXPECT_EQ(fake::CountCalls("ReleaseDC"), c.bTookDC ? 1u : 0u);
     EXPECT_EQ(fake::OpenDCCount(), 0u);
     RECT r = fake::WindowRectOf(hDlg);
@@ -249,14 +253,14 @@ INSTANTIATE_TEST_SUITE_P(Stops, TextDialogStopTest,
 TEST_F(TextDialogTest, NoControl201MakesNoMeasurementCalls)
 {
     Rebuild("icon ok cancel extra");
-    TVRInitTextDialog(hDlg, "Stop", 0, 1, 1);
+    InitUnderTest(hDlg, "Stop", 0, 1, 1);
     EXPECT_EQ(fake::CallNames(), (Lines{"LoadIconA", "SendDlgItemMessageA", "GetDlgItem", "GetDlgItem", "SetFocus"}));
 }
 
 TEST_F(TextDialogTest, MissingFocusControlGivesSetFocusNullAndReturnsItsResult)
 {
     fake::SetFocusWindow(hOK);
-    HWND hResult = TVRInitTextDialog(hDlg, "Focus", 0, 1, 999);
+    HWND hResult = InitUnderTest(hDlg, "Focus", 0, 1, 999);
     EXPECT_EQ(fake::CallsTo("SetFocus"), Lines{"SetFocus(NULL)"});
     EXPECT_EQ(hResult, hOK);
     EXPECT_EQ(fake::FocusWindow(), nullptr);
@@ -264,7 +268,7 @@ TEST_F(TextDialogTest, MissingFocusControlGivesSetFocusNullAndReturnsItsResult)
 
 TEST_F(TextDialogTest, NoPreviousFocusReturnsNull)
 {
-    EXPECT_EQ(TVRInitTextDialog(hDlg, "Focus", 0, 1, 202), nullptr);
+    EXPECT_EQ(InitUnderTest(hDlg, "Focus", 0, 1, 202), nullptr);
     EXPECT_EQ(fake::FocusWindow(), hExtra);
 }
 
@@ -274,16 +278,17 @@ TEST_F(TextDialogTest, ConvertsOnlyTheBottomRightPointEachWay)
 {
     fake::SetMapping(2, 7);
     fake::SetTextExtent(507, 85); // logical; back in device units 250 x 39
-    TVRInitTextDialog(hDlg, "Scaled", 0, 1, 1);
+    InitUnderTest(hDlg, "Scaled", 0, 1, 1);
     EXPECT_EQ(fake::CallsTo("DPtoLP"), Lines{"DPtoLP(DC of text, {200,40}, 1)"});
-    EXPECT_EQ(fake::CallsTo("DrawTextA"), Lines{"DrawTextA(DC of text, \"Scaled\", -1, {0,0,407,87}, 1104)"});
+    EXPECT_EQ(fake::CallsTo(ForEntry("DrawTextA").c_str()),
+              ForEntry(Lines{"DrawTextA(DC of text, \"Scaled\", -1, {0,0,407,87}, 1104)"}));
     EXPECT_EQ(fake::CallsTo("LPtoDP"), Lines{"LPtoDP(DC of text, {507,85}, 1)"});
     EXPECT_EQ(fake::CallsTo("SetWindowPos").front(), "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)");
 }
 
 TEST_F(TextDialogTest, ReleasesTheDCBeforeTheFirstMove)
 {
-    TVRInitTextDialog(hDlg, "Order", 0, 0, 1);
+    InitUnderTest(hDlg, "Order", 0, 0, 1);
     const Lines names = fake::CallNames();
     auto itRelease = std::find(names.begin(), names.end(), "ReleaseDC");
     auto itMove = std::find(names.begin(), names.end(), "SetWindowPos");
@@ -296,7 +301,7 @@ TEST_F(TextDialogTest, ReleasesTheDCBeforeTheFirstMove)
 TEST_F(TextDialogTest, TheTextHeightGrowsTheDialogOneForOne)
 {
     fake::SetTextExtent(170, 139);
-    TVRInitTextDialog(hDlg, "Tall", 0, 1, 1);
+    InitUnderTest(hDlg, "Tall", 0, 1, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
                                                  "SetWindowPos(text, NULL, 47, 18, 170, 144, 4)",
                                                  "SetWindowPos(ok, NULL, 73, 172, 75, 23, 4)",
@@ -315,7 +320,7 @@ TEST_F(TextDialogTest, TheTextHeightGrowsTheDialogOneForOne)
 TEST_F(TextDialogTest, AShortTextGetsAButtonRowInsideTheDialog)
 {
     fake::SetTextExtent(70, 13);
-    TVRInitTextDialog(hDlg, "Modem found.", 0, 2, 1);
+    InitUnderTest(hDlg, "Modem found.", 0, 2, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
                                                  "SetWindowPos(text, NULL, 47, 18, 70, 18, 4)",
                                                  "SetWindowPos(ok, NULL, 60, 60, 75, 23, 4)",
@@ -344,12 +349,12 @@ TEST_P(TextDialogUnknownIconTest, LeavesTheRowUnderTheText)
 {
     const UnknownIconCase &c = GetParam();
     if (c.pszFail)
-        fake::FailCall(c.pszFail, 0, c.nth);
+        fake::FailCall(ForEntry(c.pszFail).c_str(), 0, c.nth);
     else
         Rebuild("text ok cancel extra");
     fake::SetFailedWindowRect(RECT{0, 0, 1000, 1000});
     fake::SetTextExtent(70, 13);
-    TVRInitTextDialog(hDlg, "Modem found.", 0, 2, 1);
+    InitUnderTest(hDlg, "Modem found.", 0, 2, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
                                                  "SetWindowPos(text, NULL, 47, 18, 70, 18, 4)",
                                                  "SetWindowPos(ok, NULL, 60, 46, 75, 23, 4)",
@@ -382,7 +387,7 @@ TEST_F(TextDialogTest, ReadsEachFrameMetricForItsOwnDirection)
 {
     fake::SetSystemMetric(SM_CXDLGFRAME, 4);
     fake::SetSystemMetric(SM_CYDLGFRAME, 2);
-    TVRInitTextDialog(hDlg, "Frames", 0, 2, 1);
+    InitUnderTest(hDlg, "Frames", 0, 2, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
                                                  "SetWindowPos(text, NULL, 46, 19, 250, 44, 4)",
                                                  "SetWindowPos(ok, NULL, 68, 73, 75, 23, 4)",
@@ -445,17 +450,17 @@ TEST_P(TextDialogFontTest, KeepsTheMeasurementWhereTheControlsFontFitsItAndEnlar
             fake::SetFontWrap(hFont, c.cxWrapBelow, c.cxWrap, c.cyWrap);
         fake::SetWindowFont(hText, hFont);
     }
-    TVRInitTextDialog(hDlg, "Fonts", 0, 1, 1);
+    InitUnderTest(hDlg, "Fonts", 0, 1, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), c.moves);
     EXPECT_EQ(fake::FontsAtRelease(), Lines{"font:system"});
-    const std::string strFirst = "DrawTextA(DC of text, \"Fonts\", -1, {0,0," + std::to_string(c.cxClient) + "," +
-                                 std::to_string(c.cyClient) + "}, 1104)";
+    const std::string strFirst = ForEntry("DrawTextA(DC of text, \"Fonts\", -1, {0,0," +
+                                          std::to_string(c.cxClient) + "," + std::to_string(c.cyClient) + "}, 1104)");
     if (hFont) {
         EXPECT_EQ(fake::CallsTo("SelectObject"),
                   (Lines{"SelectObject(DC of text, font:dialog)", "SelectObject(DC of text, font:system)"}));
         // The second measurement is bounded by the first one's rectangle.
-        EXPECT_EQ(fake::CallsTo("DrawTextA"),
-                  (Lines{strFirst, "DrawTextA(DC of text, \"Fonts\", -1, {0,0," + std::to_string(c.cxSystem) + "," +
+        EXPECT_EQ(fake::CallsTo(ForEntry("DrawTextA").c_str()),
+                  ForEntry(Lines{strFirst, "DrawTextA(DC of text, \"Fonts\", -1, {0,0," + std::to_string(c.cxSystem) + "," +
                                        std::to_string(c.cySystem) + "}, 1104)"}));
         // Whatever the branch, the control holds every line of the text in its font.
         const std::pair<LONG, LONG> need = NeedInControlFont(hText, hFont);
@@ -464,7 +469,7 @@ TEST_P(TextDialogFontTest, KeepsTheMeasurementWhereTheControlsFontFitsItAndEnlar
         EXPECT_LE(need.second, r.bottom - r.top);
     } else {
         EXPECT_EQ(fake::CountCalls("SelectObject"), 0u);
-        EXPECT_EQ(fake::CallsTo("DrawTextA"), Lines{strFirst});
+        EXPECT_EQ(fake::CallsTo(ForEntry("DrawTextA").c_str()), Lines{strFirst});
     }
 }
 
@@ -566,8 +571,8 @@ TEST_P(TextDialogFontPathTest, ReleasesTheDCWithItsOwnFont)
     fake::SetWindowFont(hText, fake::NewFont("big", 250, 78));
     fake::SetTextExtent(150, 39);
     fake::SetFailedDrawTextRect(RECT{0, 0, 400, 300});
-    fake::FailCall(c.pszFail, 0, c.nth);
-    TVRInitTextDialog(hDlg, "Paths", 0, 1, 1);
+    fake::FailCall(ForEntry(c.pszFail).c_str(), 0, c.nth);
+    InitUnderTest(hDlg, "Paths", 0, 1, 1);
     EXPECT_EQ(fake::CountCalls("ReleaseDC"), 1u);
     EXPECT_EQ(fake::OpenDCCount(), 0u);
     EXPECT_EQ(fake::FontsAtRelease(), Lines{"font:system"});
@@ -609,7 +614,7 @@ class TextDialogMissingTest : public TextDialogTest, public ::testing::WithParam
 TEST_P(TextDialogMissingTest, LaysOutWhatIsThere)
 {
     Rebuild(GetParam().pszControls);
-    TVRInitTextDialog(hDlg, "Missing", 0, GetParam().lButtonMode, 1);
+    InitUnderTest(hDlg, "Missing", 0, GetParam().lButtonMode, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), GetParam().moves);
 }
 
@@ -643,7 +648,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TextDialogTest, UnreadableButtonRectangleCountsAsMissingButton)
 {
     fake::FailCall("GetWindowRect", 0, 3); // text, dialog, then button 1
-    TVRInitTextDialog(hDlg, "Unreadable", 0, 0, 1);
+    InitUnderTest(hDlg, "Unreadable", 0, 0, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), (Lines{
                                                  "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                                                  "SetWindowPos(cancel, NULL, 113, 72, 75, 23, 4)",
@@ -657,18 +662,18 @@ TEST_F(TextDialogTest, UnreadableButtonRectangleCountsAsMissingButton)
 // area sits where the metrics say, it changes nothing more.
 TEST_F(TextDialogTest, SecondCallStartsFromTheFirstCallsGeometry)
 {
-    TVRInitTextDialog(hDlg, "Again", 0, 1, 1);
+    InitUnderTest(hDlg, "Again", 0, 1, 1);
     const size_t nFirst = fake::Calls().size();
-    TVRInitTextDialog(hDlg, "Again", 0, 1, 1);
+    InitUnderTest(hDlg, "Again", 0, 1, 1);
     Lines draws, moves;
     for (size_t i = nFirst; i < fake::Calls().size(); ++i) {
         const std::string &c = fake::Calls()[i];
-        if (c.rfind("DrawTextA", 0) == 0)
+        if (c.rfind(ForEntry("DrawTextA"), 0) == 0)
             draws.push_back(c);
         if (c.rfind("SetWindowPos", 0) == 0)
             moves.push_back(c);
     }
-    EXPECT_EQ(draws, Lines{"DrawTextA(DC of text, \"Again\", -1, {0,0,250,44}, 1104)"});
+    EXPECT_EQ(draws, ForEntry(Lines{"DrawTextA(DC of text, \"Again\", -1, {0,0,250,44}, 1104)"}));
     EXPECT_EQ(moves, (Lines{
                          "SetWindowPos(text, NULL, 47, 18, 250, 44, 4)",
                          "SetWindowPos(ok, NULL, 113, 72, 75, 23, 4)",
@@ -712,7 +717,7 @@ TEST_P(TextDialogExtremeTest, ClampsWhatDoesNotFitAndKeepsTheRestExact)
     fake::NewWindow("extra", hDlg, 202, At(7, 158, 90, 16));
     fake::SetTextExtent(c.cxText, c.cyText);
 
-    TVRInitTextDialog(hDlg, "Extreme", 0, c.lButtonMode, 1);
+    InitUnderTest(hDlg, "Extreme", 0, c.lButtonMode, 1);
     EXPECT_EQ(fake::CallsTo("SetWindowPos"), c.moves);
     EXPECT_EQ(fake::WindowTextOf(hText), "Extreme");
 }

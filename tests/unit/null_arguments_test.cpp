@@ -5,7 +5,8 @@
 //   TVRModemAvailable(NULL)         queries as usual and returns its answer; no port
 //                                   name is asked for or written
 //   TVRCheckCommParams(NULL, ...)   0, with nothing opened
-//   TVRInitTextDialog(hDlg, NULL..) lays the dialog out as for the empty text ""
+//   TVRInitTextDialog(hDlg, NULL..) lays the dialog out as for the empty text "", and so
+//   does TVRInitTextDialogW (this case runs through both entries: dialog_entry.h)
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_entry.h"
 #include "fake_fixture.h"
 #include "fake_serial.h"
 #include "fake_user.h"
@@ -130,7 +132,7 @@ DialogRun LayOut(LPCSTR lpszText)
     HWND hText = fake::NewWindow("text", hDlg, 201, RECT{150, 140, 350, 180});
     fake::NewWindow("ok", hDlg, 1, RECT{200, 250, 275, 273});
     fake::NewWindow("cancel", hDlg, 2, RECT{290, 250, 365, 273});
-    TVRInitTextDialog(hDlg, lpszText, 0, 2, 1);
+    InitUnderTest(hDlg, lpszText, 0, 2, 1);
     DialogRun run;
     run.calls = fake::Calls();
     run.strShown = fake::WindowTextOf(hText);
@@ -149,8 +151,8 @@ TEST_F(NullArgumentTest, DialogWithoutTextIsLaidOutAsForTheEmptyText)
     // The text is measured and set, each time given "" and not a null pointer.
     bool bMeasured = false, bSet = false;
     for (const std::string &strCall : withNull.calls) {
-        bMeasured = bMeasured || strCall.rfind("DrawTextA(DC of text, \"\", -1,", 0) == 0;
-        bSet = bSet || strCall == "SetWindowTextA(text, \"\")";
+        bMeasured = bMeasured || strCall.rfind(ForEntry("DrawTextA(DC of text, \"\", -1,"), 0) == 0;
+        bSet = bSet || strCall == ForEntry("SetWindowTextA(text, \"\")");
     }
     EXPECT_TRUE(bMeasured);
     EXPECT_TRUE(bSet);

@@ -188,6 +188,35 @@ HWND NewWindow(const char *pszName, HWND hParent, int nID, RECT rWindow, int dxC
 
 RECT WindowRectOf(HWND hWnd) { return ScreenRect(hWnd); }
 std::string WindowTextOf(HWND hWnd) { return Find(hWnd)->strText; }
+
+std::string Utf8Of(const WCHAR *pszText)
+{
+    std::string str;
+    for (const WCHAR *p = pszText; *p != 0; ++p) {
+        unsigned long c = *p;
+        // A surrogate pair makes one code point; a lone surrogate is kept as it is.
+        if (c >= 0xD800 && c < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+            ++p;
+        }
+        if (c < 0x80) {
+            str += static_cast<char>(c);
+        } else if (c < 0x800) {
+            str += static_cast<char>(0xC0 | (c >> 6));
+            str += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            str += static_cast<char>(0xE0 | (c >> 12));
+            str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            str += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            str += static_cast<char>(0xF0 | (c >> 18));
+            str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            str += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return str;
+}
 HANDLE ImageOf(HWND hWnd) { return Find(hWnd)->hImage; }
 void SetImage(HWND hWnd, HANDLE hImage) { Find(hWnd)->hImage = hImage; }
 HWND FocusWindow() { return U().hFocus; }
@@ -344,11 +373,13 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
     return TRUE;
 }
 
-int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format)
+// DrawTextA and DrawTextW measure alike: the extent is the font's, whatever the text.
+static int MeasureText(const char *pszName, const std::string &strText, HDC hdc, int cchText, LPRECT lprc,
+                       UINT format)
 {
-    fake::RecordCall("DrawTextA(" + fake::DCName(hdc) + ", \"" + std::string(lpchText ? lpchText : "(null)") +
-                     "\", " + fake::Num(cchText) + ", " + fake::RectText(lprc) + ", " + fake::Num(format) + ")");
-    if (fake::TakeFailure("DrawTextA") || U().dcs.count(hdc) == 0) {
+    fake::RecordCall(std::string(pszName) + "(" + fake::DCName(hdc) + ", \"" + strText + "\", " + fake::Num(cchText) +
+                     ", " + fake::RectText(lprc) + ", " + fake::Num(format) + ")");
+    if (fake::TakeFailure(pszName) || U().dcs.count(hdc) == 0) {
         if (U().bFailedDrawText && lprc)
             *lprc = U().rFailedDrawText;
         return 0;
@@ -370,6 +401,16 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
         lprc->bottom = fake::Clamp(static_cast<long long>(lprc->top) + cy);
     }
     return cy;
+}
+
+int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format)
+{
+    return MeasureText("DrawTextA", lpchText ? lpchText : "(null)", hdc, cchText, lprc, format);
+}
+
+int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT format)
+{
+    return MeasureText("DrawTextW", lpchText ? fake::Utf8Of(lpchText) : "(null)", hdc, cchText, lprc, format);
 }
 
 int WINAPI GetSystemMetrics(int nIndex)
@@ -399,15 +440,26 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
     return TRUE;
 }
 
+// Both store the text as UTF-8, so a test reads either the same way.
+static BOOL SetText(const char *pszName, HWND hWnd, const char *pszText)
+{
+    fake::RecordCall(std::string(pszName) + "(" + fake::Name(hWnd) + ", \"" + (pszText ? pszText : "(null)") + "\")");
+    fake::Window *w = fake::Find(hWnd);
+    if (fake::TakeFailure(pszName) || !w)
+        return FALSE;
+    w->strText = pszText ? pszText : "";
+    return TRUE;
+}
+
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
 {
-    fake::RecordCall("SetWindowTextA(" + fake::Name(hWnd) + ", \"" + std::string(lpString ? lpString : "(null)") +
-                     "\")");
-    fake::Window *w = fake::Find(hWnd);
-    if (fake::TakeFailure("SetWindowTextA") || !w)
-        return FALSE;
-    w->strText = lpString ? lpString : "";
-    return TRUE;
+    return SetText("SetWindowTextA", hWnd, lpString);
+}
+
+BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString)
+{
+    const std::string strText = lpString ? fake::Utf8Of(lpString) : std::string();
+    return SetText("SetWindowTextW", hWnd, lpString ? strText.c_str() : nullptr);
 }
 
 BOOL WINAPI DPtoLP(HDC hdc, LPPOINT lppt, int c)

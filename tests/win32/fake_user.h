@@ -27,7 +27,10 @@ namespace fake {
 // extreme rectangles never overflow inside the double.
 HWND NewWindow(const char *pszName, HWND hParent, int nID, RECT rWindow, int dxClient = 0, int dyClient = 0);
 RECT WindowRectOf(HWND hWnd);
+// The window's text as UTF-8, whether SetWindowTextA or SetWindowTextW wrote it.
 std::string WindowTextOf(HWND hWnd);
+// A UTF-16 text as UTF-8; DrawTextW and SetWindowTextW are logged with it.
+std::string Utf8Of(const WCHAR *pszText);
 // The image a control was given with STM_SETIMAGE (NULL if none).
 HANDLE ImageOf(HWND hWnd);
 void SetImage(HWND hWnd, HANDLE hImage);
@@ -41,7 +44,7 @@ void SetFocusWindow(HWND hWnd);
 // layout that used the caption would show).
 void SetSystemMetric(int nIndex, int nValue);
 
-// DrawTextA with DT_CALCRECT sets the rectangle's right edge to left + cxLogical and
+// DrawTextA (and DrawTextW alike) with DT_CALCRECT sets the rectangle's right edge to left + cxLogical and
 // its bottom to top + cyLogical, and returns cyLogical, where the extent is that of the
 // font selected into the DC. SetTextExtent scripts the stock system font, the one every
 // DC starts with; Reset sets 250 x 39.

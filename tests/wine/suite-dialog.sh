@@ -397,6 +397,18 @@ tvr_case "an empty text gives a text control of width 0 and a mended row under i
 dialog_case mended replaced "" 0 1
 tvr_expect_line "wrap2=within first_width=0 second_width=0"
 
+tvr_case "TVRInitTextDialogW: an ASCII text gives the geometry of TVRInitTextDialog"
+dialog_case any replaced 'Port:\tCOM3\nSpeed:\t9600 bit/s\n\nThe modem answered.' 0 1
+NARROW=$(printf '%s\n' "$OUT" | grep -E '^call[12] (before|after|shows) ')
+dialog_case any replaced 'Port:\tCOM3\nSpeed:\t9600 bit/s\n\nThe modem answered.' 0 1 --wide
+tvr_expect_eq "geometry through the wide entry" "$NARROW" "$(printf '%s\n' "$OUT" | grep -E '^call[12] (before|after|shows) ')"
+
+tvr_case "TVRInitTextDialogW with a null text lays the dialog out as TVRInitTextDialog does for \"\""
+dialog_case mended replaced "" 0 1
+EMPTY=$(printf '%s\n' "$OUT" | grep -E '^call[12] (before|after|shows) ')
+dialog_case mended replaced "" 0 1 --wide --null
+tvr_expect_eq "geometry of a null wide text" "$EMPTY" "$(printf '%s\n' "$OUT" | grep -E '^call[12] (before|after|shows) ')"
+
 tvr_case "a word longer than the text control widens it; the second call keeps that width"
 dialog_case any replaced "Pneumonoultramicroscopicsilicovolcanoconiosis-Supercalifragilisticexpialidocious" 0 2
 
@@ -506,3 +518,14 @@ dialog_shot dialog-short "Modem found." 0 2
 
 tvr_case "screenshot of a 14-point dialog font"
 dialog_shot dialog-large "$LONG_TEXT" 1 2 --points 14
+
+# Scripts outside any ANSI code page, through TVRInitTextDialogW: the text is read from
+# the UTF-16 command line, so Wine must decode this shell's arguments as UTF-8.
+CYRILLIC='Модем не найден. Подключите модем к компьютеру, включите его и убедитесь, что порт не занят другой программой, затем нажмите «Повторить».'
+GREEK='Δεν βρέθηκε μόντεμ. Συνδέστε το μόντεμ στον υπολογιστή, ενεργοποιήστε το και βεβαιωθείτε ότι καμία άλλη εφαρμογή δεν χρησιμοποιεί τη θύρα του.'
+
+tvr_case "screenshot of a Cyrillic message through TVRInitTextDialogW"
+LC_ALL=C.UTF-8 dialog_shot dialog-cyrillic "$CYRILLIC" 1 2 --wide
+
+tvr_case "screenshot of a Greek message through TVRInitTextDialogW"
+LC_ALL=C.UTF-8 dialog_shot dialog-greek "$GREEK" 0 1 --wide

@@ -8,11 +8,15 @@
 // does that from these numbers with its own formula. The host itself checks only what
 // needs no layout: the text, the icon, the focus and the second call's wrap.
 //
-//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202]
+//   tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202] [--wide]
+//               [--null]
 //     TEXT may hold \n and \t; FOCUSID defaults to 1; --points gives the dialog font's
 //     size (8); --hold keeps the dialog shown for MS milliseconds after printing
 //     "shown=1" (for a screenshot); --without-202 destroys control 202 before the calls
-//     (its rectangle is then printed as "extra=none").
+//     (its rectangle is then printed as "extra=none"); --wide lays the text out through
+//     TVRInitTextDialogW, TEXT then read from the UTF-16 command line (any script), and
+//     measures it with the wide-character functions; --null passes a null text to the
+//     entry instead of TEXT (give "" as TEXT: the host measures and checks that).
 //
 // Output, per call N (rectangles as left,top,right,bottom in screen coordinates):
 //   callN before dlg=R origin=X,Y client=W,H icon=R text=R ok=R cancel=R extra=R
@@ -32,6 +36,8 @@
 #include <string.h>
 
 #include "Host.h"
+
+#include <shellapi.h>
 #include "tools/tvrprobe/MessageDialogTemplate.h"
 #include "tools/tvrprobe/UnescapeText.h"
 
@@ -40,6 +46,19 @@ namespace {
 const UINT uMeasureFormat = DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK; // as a static control wraps
 const int rgnControls[] = {200, 201, IDOK, IDCANCEL, 202};
 const char *const rgpszControls[] = {"icon", "text", "ok", "cancel", "extra"};
+
+// The message as the entry under test takes it: 8-bit, or UTF-16 when pszWide is set.
+struct HostText {
+    const char *pszAnsi;
+    const WCHAR *pszWide;
+    bool bPassNull; // the entry is given NULL; the host measures and checks the text above
+};
+
+int DrawHostText(HDC hdc, const HostText *pText, RECT *pr, UINT uFormat)
+{
+    return pText->pszWide ? DrawTextW(hdc, pText->pszWide, -1, pr, uFormat)
+                          : DrawTextA(hdc, pText->pszAnsi, -1, pr, uFormat);
+}
 
 INT_PTR CALLBACK HostDialogProc(HWND, UINT uMsg, WPARAM, LPARAM) { return uMsg == WM_INITDIALOG; }
 
@@ -87,14 +106,14 @@ void PrintGeometry(HWND hDlg, int nCall, const char *pszWhen)
     printf("\n");
 }
 
-// Word-wrapped extent of pszText within the width lBound (device units), in the font
+// Word-wrapped extent of the text within the width lBound (device units), in the font
 // the DC holds, back in device units.
-void MeasureIn(HDC hdc, const char *pszText, LONG lBound, LONG lBoundHeight, LONG *plWidth, LONG *plHeight)
+void MeasureIn(HDC hdc, const HostText *pText, LONG lBound, LONG lBoundHeight, LONG *plWidth, LONG *plHeight)
 {
     POINT pt = {lBound, lBoundHeight};
     DPtoLP(hdc, &pt, 1);
     RECT r = {0, 0, pt.x, pt.y};
-    const int nHeight = DrawTextA(hdc, pszText, -1, &r, uMeasureFormat);
+    const int nHeight = DrawHostText(hdc, pText, &r, uMeasureFormat);
     pt.x = r.right;
     pt.y = nHeight;
     LPtoDP(hdc, &pt, 1);
@@ -105,13 +124,13 @@ void MeasureIn(HDC hdc, const char *pszText, LONG lBound, LONG lBoundHeight, LON
 // The text in the text control's DC, first in the font the DC comes with, then in the
 // control's own font (WM_GETFONT), within the control's client rectangle and within
 // the width and height the first measurement gave.
-void PrintMeasure(HWND hText, int nCall, const char *pszText)
+void PrintMeasure(HWND hText, int nCall, const HostText *pText)
 {
     RECT rClient;
     GetClientRect(hText, &rClient);
     HDC hdc = GetDC(hText);
     LONG lWidth, lHeight;
-    MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+    MeasureIn(hdc, pText, rClient.right, rClient.bottom, &lWidth, &lHeight);
     printf("call%d measure bound=%ld,%ld system=%ld,%ld", nCall, (long)rClient.right, (long)rClient.bottom,
            (long)lWidth, (long)lHeight);
     HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
@@ -119,9 +138,9 @@ void PrintMeasure(HWND hText, int nCall, const char *pszText)
         const LONG lSystemWidth = lWidth;
         const LONG lSystemHeight = lHeight;
         HGDIOBJ hOld = SelectObject(hdc, hFont);
-        MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+        MeasureIn(hdc, pText, rClient.right, rClient.bottom, &lWidth, &lHeight);
         printf(" font=%ld,%ld", (long)lWidth, (long)lHeight);
-        MeasureIn(hdc, pszText, lSystemWidth, lSystemHeight, &lWidth, &lHeight);
+        MeasureIn(hdc, pText, lSystemWidth, lSystemHeight, &lWidth, &lHeight);
         printf(" fontat=%ld,%ld\n", (long)lWidth, (long)lHeight);
         SelectObject(hdc, hOld);
     } else {
@@ -132,7 +151,7 @@ void PrintMeasure(HWND hText, int nCall, const char *pszText)
 
 // After the call: what the text needs in the font the control draws with, wrapped at
 // the control's new client width, against the control's client size.
-void PrintShows(HWND hText, int nCall, const char *pszText)
+void PrintShows(HWND hText, int nCall, const HostText *pText)
 {
     RECT rClient;
     GetClientRect(hText, &rClient);
@@ -140,7 +159,7 @@ void PrintShows(HWND hText, int nCall, const char *pszText)
     HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hText, WM_GETFONT, 0, 0));
     HGDIOBJ hOld = hFont ? SelectObject(hdc, hFont) : NULL;
     LONG lWidth, lHeight;
-    MeasureIn(hdc, pszText, rClient.right, rClient.bottom, &lWidth, &lHeight);
+    MeasureIn(hdc, pText, rClient.right, rClient.bottom, &lWidth, &lHeight);
     if (hOld)
         SelectObject(hdc, hOld);
     ReleaseDC(hText, hdc);
@@ -156,7 +175,7 @@ HICON ExpectedIcon(LONG lIconType, HICON hUnchanged)
     return LoadIconA(NULL, MAKEINTRESOURCEA(rgw[lIconType]));
 }
 
-bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, LONG lIconType, LONG lButtonMode,
+bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const HostText *pText, LONG lIconType, LONG lButtonMode,
             int nIDFocus)
 {
     HWND hText = GetDlgItem(hDlg, 201);
@@ -172,17 +191,37 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
     Pump(20);
 
     PrintGeometry(hDlg, nCall, "before");
-    PrintMeasure(hText, nCall, pszText);
+    PrintMeasure(hText, nCall, pText);
 
-    HWND hResult = pApi->pfnInitTextDialog(hDlg, pszText, lIconType, lButtonMode, nIDFocus);
+    HWND hResult = NULL;
+    if (pText->pszWide) {
+        // Resolved from the loaded library by name, as a setup program does.
+        PFN_TVRINITTEXTDIALOGW pfnWide = reinterpret_cast<PFN_TVRINITTEXTDIALOGW>(
+            reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("telvarid.dll"), "TVRInitTextDialogW")));
+        if (pfnWide == NULL) {
+            printf("wide=missing\n");
+            return false;
+        }
+        hResult = pfnWide(hDlg, pText->bPassNull ? NULL : pText->pszWide, lIconType, lButtonMode, nIDFocus);
+    } else {
+        hResult = pApi->pfnInitTextDialog(hDlg, pText->bPassNull ? NULL : pText->pszAnsi, lIconType, lButtonMode,
+                                          nIDFocus);
+    }
     Pump(50);
 
     PrintGeometry(hDlg, nCall, "after");
-    PrintShows(hText, nCall, pszText);
+    PrintShows(hText, nCall, pText);
 
-    char szText[1024] = "";
-    GetWindowTextA(hText, szText, sizeof szText);
-    const bool bTextSet = strcmp(szText, pszText) == 0;
+    bool bTextSet;
+    if (pText->pszWide) {
+        WCHAR szText[1024] = {0};
+        GetWindowTextW(hText, szText, sizeof szText / sizeof szText[0]);
+        bTextSet = lstrcmpW(szText, pText->pszWide) == 0;
+    } else {
+        char szText[1024] = "";
+        GetWindowTextA(hText, szText, sizeof szText);
+        bTextSet = strcmp(szText, pText->pszAnsi) == 0;
+    }
     printf("text%d=%s\n", nCall, bTextSet ? "set" : "wrong");
 
     HICON hIcon = reinterpret_cast<HICON>(SendDlgItemMessageA(hDlg, 200, STM_GETIMAGE, IMAGE_ICON, 0));
@@ -200,7 +239,8 @@ bool LayOut(const TelvaridApi *pApi, HWND hDlg, int nCall, const char *pszText, 
 int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202]\n");
+        fprintf(stderr,
+                "usage: tvrhost dialog TEXT ICON MODE [FOCUSID] [--points N] [--hold MS] [--without-202] [--wide] [--null]\n");
         return 2;
     }
     static char szText[2048];
@@ -212,15 +252,48 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     DWORD dwHold = 0;
     WORD wPoints = 8;
     bool bWithout202 = false;
+    bool bWide = false;
+    bool bNull = false;
     for (int i = 3; i < argc; ++i) {
         if (strcmp(argv[i], "--without-202") == 0)
             bWithout202 = true;
+        else if (strcmp(argv[i], "--wide") == 0)
+            bWide = true;
+        else if (strcmp(argv[i], "--null") == 0)
+            bNull = true;
         else if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc)
             dwHold = strtoul(argv[++i], NULL, 10);
         else if (strcmp(argv[i], "--points") == 0 && i + 1 < argc)
             wPoints = static_cast<WORD>(atoi(argv[++i]));
         else
             nIDFocus = atoi(argv[i]);
+    }
+
+    HostText text = {szText, NULL, bNull};
+    // The 8-bit argv has lost every character outside the ANSI code page: the wide text
+    // is the argument after the verb on the UTF-16 command line, unescaped the same way.
+    static WCHAR szWide[2048];
+    if (bWide) {
+        int nArgs = 0;
+        LPWSTR *ppszArgs = CommandLineToArgvW(GetCommandLineW(), &nArgs);
+        for (int i = 0; ppszArgs != NULL && i + 1 < nArgs; ++i) {
+            if (lstrcmpW(ppszArgs[i], L"dialog") == 0) {
+                lstrcpynW(szWide, ppszArgs[i + 1], sizeof szWide / sizeof szWide[0]);
+                break;
+            }
+        }
+        LocalFree(ppszArgs);
+        WCHAR *pOut = szWide;
+        for (const WCHAR *p = szWide; *p; ++p) {
+            if (p[0] == L'\\' && (p[1] == L'n' || p[1] == L't')) {
+                *pOut++ = p[1] == L'n' ? L'\n' : L'\t';
+                ++p;
+            } else {
+                *pOut++ = *p;
+            }
+        }
+        *pOut = 0;
+        text.pszWide = szWide;
     }
 
     MessageDialogTemplate tmpl(wPoints);
@@ -242,16 +315,16 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
            GetSystemMetrics(SM_CYDLGFRAME), GetSystemMetrics(SM_CYMENU), GetSystemMetrics(SM_CYCAPTION));
     printf("args mode=%ld points=%u\n", (long)lButtonMode, (unsigned)wPoints);
 
-    bool bOK = LayOut(pApi, hDlg, 1, szText, lIconType, lButtonMode, nIDFocus);
+    bool bOK = LayOut(pApi, hDlg, 1, &text, lIconType, lButtonMode, nIDFocus);
     RECT rFirst;
     GetClientRect(GetDlgItem(hDlg, 201), &rFirst);
-    bOK &= LayOut(pApi, hDlg, 2, szText, lIconType, lButtonMode, nIDFocus);
+    bOK &= LayOut(pApi, hDlg, 2, &text, lIconType, lButtonMode, nIDFocus);
 
     // The second measurement is bounded by the width the first call gave the control.
     HWND hText = GetDlgItem(hDlg, 201);
     HDC hdc = GetDC(hText);
     LONG lWidth2, lHeight2;
-    MeasureIn(hdc, szText, rFirst.right, rFirst.bottom, &lWidth2, &lHeight2);
+    MeasureIn(hdc, &text, rFirst.right, rFirst.bottom, &lWidth2, &lHeight2);
     ReleaseDC(hText, hdc);
     printf("wrap2=%s first_width=%ld second_width=%ld\n", lWidth2 <= rFirst.right ? "within" : "beyond",
            (long)rFirst.right, (long)lWidth2);
