@@ -70,12 +70,14 @@ target_link_libraries(telvarid PRIVATE user32 gdi32 kernel32 msvcrt gcc)
 # TvrModem.dll, the NSIS plug-in, in each NSIS flavour of this machine type (x86-ansi and
 # x86-unicode here, amd64-unicode in the PE32+ build), under Plugins/<flavour>/ as
 # makensis reads them (!addplugindir). It is the library's own serial, telephony and
-# find code (the dialog's is not called) with NSIS's stack glue (tvrmodem/) and NSIS's plug-in library from Debian's
-# nsis-pluginapi, linked like telvarid.dll: same flags, no runtime, DllMain the entry.
+# find code and its system-folder loader (the dialog's code is not called) with NSIS's
+# stack glue (tvrmodem/) and NSIS's plug-in library from Debian's nsis-pluginapi,
+# linked like telvarid.dll: same flags, no runtime, DllMain the entry.
 # The flavours differ only in that library and in UNICODE, which makes NSIS's header
 # take the stack's texts as UTF-16.
 file(GLOB TVR_PLUGIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/frame/DllMain.cpp
+  ${CMAKE_SOURCE_DIR}/frame/SystemLibrary.cpp
   ${CMAKE_SOURCE_DIR}/serial/*.cpp
   ${CMAKE_SOURCE_DIR}/telephony/*.cpp
   ${CMAKE_SOURCE_DIR}/find/*.cpp
@@ -89,6 +91,18 @@ foreach(flavour ${TVR_PLUGIN_FLAVOURS})
   set(api ${CMAKE_FIND_ROOT_PATH}/lib/nsis/libpluginapi-${flavour}.a)
   if(NOT EXISTS ${api})
     message(FATAL_ERROR "${api} is missing: install nsis-pluginapi (tools/setup-machine.sh build)")
+  endif()
+  # Debian builds NSIS's x86 plug-in library with DWARF unwind tables (.eh_frame), which
+  # nothing in a plug-in reads (no exceptions, no unwinder): linked from a copy without
+  # them, so that the plug-in carries none, as the DLL carries none.
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(lean ${CMAKE_BINARY_DIR}/tvrmodem-api/libpluginapi-${flavour}.a)
+    add_custom_command(OUTPUT ${lean}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tvrmodem-api
+      COMMAND ${CMAKE_OBJCOPY} --remove-section=.eh_frame ${api} ${lean}
+      DEPENDS ${api} VERBATIM)
+    add_custom_target(tvrmodem-api-${flavour} DEPENDS ${lean})
+    set(api ${lean})
   endif()
   set(target tvrmodem-${flavour})
   add_library(${target} SHARED ${TVR_PLUGIN_SOURCES} ${CMAKE_SOURCE_DIR}/tvrmodem/TvrModem.def
@@ -107,6 +121,9 @@ foreach(flavour ${TVR_PLUGIN_FLAVOURS})
   target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,-e,${TVR_DLL_ENTRY}
     -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc ${TVR_REPRODUCIBLE_LINK} ${TVR_HARDENING_LINK} -s)
   target_link_libraries(${target} PRIVATE ${api} user32 gdi32 kernel32 msvcrt gcc)
+  if(TARGET tvrmodem-api-${flavour})
+    add_dependencies(${target} tvrmodem-api-${flavour})
+  endif()
 endforeach()
 
 # Windows-side programs: each folder holds one program; all load telvarid.dll at run

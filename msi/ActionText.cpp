@@ -5,7 +5,6 @@
 #include "serial/CommandText.h"
 
 static const char kLinePrefix[] = "telvarid: "; // finds the actions' lines in a long log
-static const DWORD kMaxSpeedDigits = 10;        // 4294967295, the largest DWORD
 
 // Why a check did not run, by CheckInput (CHECK_INPUT_OK has no reason).
 static const char *const kRefusals[] = {
@@ -47,23 +46,6 @@ void AppendNumber(TextLine *pLine, DWORD dwValue)
         dwValue /= 10;
     } while (dwValue != 0);
     AppendText(pLine, psz);
-}
-
-bool ParseSpeed(const char *pszText, DWORD *pdwBaud)
-{
-    DWORD cDigits = 0;
-    unsigned long long qwValue = 0; // ten digits fit: at most 9999999999
-    for (const char *psz = pszText; *psz != '\0'; ++psz) {
-        if (*psz < '0' || *psz > '9' || cDigits == kMaxSpeedDigits)
-            return false;
-        qwValue = qwValue * 10 + static_cast<unsigned>(*psz - '0');
-        ++cDigits;
-    }
-    // No digits, 0 bit/s, or more than a DWORD holds: not a speed.
-    if (cDigits == 0 || qwValue == 0 || qwValue > 0xFFFFFFFFull)
-        return false;
-    *pdwBaud = static_cast<DWORD>(qwValue);
-    return true;
 }
 
 void PortNameOf(int nPort, char *pszName, size_t cchName)

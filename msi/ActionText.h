@@ -8,6 +8,7 @@
 #include <stddef.h>
 
 #include "msi/InstallerSession.h"
+#include "serial/SpeedText.h"
 
 // The package's public properties, one prefix, upper case (the installer passes only
 // upper-case properties from the user interface to the execute sequence).
@@ -37,10 +38,6 @@ void StartLine(TextLine *pLine, char *pszBuffer, size_t cchBuffer);
 void AppendText(TextLine *pLine, const char *pszText);
 void AppendNumber(TextLine *pLine, DWORD dwValue);
 
-// A speed property: one to ten decimal digits (leading zeros allowed) naming 1 to
-// 4294967295 bit/s, and nothing else, not even a space. True and the speed in *pdwBaud;
-// false for anything else, and *pdwBaud is left alone.
-bool ParseSpeed(const char *pszText, DWORD *pdwBaud);
 // "COMn" for port number n (1 to 4, as the find reports); empty for anything else.
 void PortNameOf(int nPort, char *pszName, size_t cchName);
 

@@ -31,22 +31,6 @@ static void StartAnswer(PluginAnswer *pAnswer)
     memset(pAnswer, 0, sizeof *pAnswer);
 }
 
-BOOL ParseSpeed(LPCSTR pszText, DWORD *pdwSpeed)
-{
-    if (pszText == NULL || *pszText == 0)
-        return FALSE;
-    unsigned long long ullSpeed = 0;
-    for (const char *p = pszText; *p != 0; ++p) {
-        if (*p < '0' || *p > '9')
-            return FALSE;
-        ullSpeed = ullSpeed * 10 + static_cast<unsigned>(*p - '0');
-        if (ullSpeed > 0xFFFFFFFFull)
-            return FALSE;
-    }
-    *pdwSpeed = static_cast<DWORD>(ullSpeed);
-    return TRUE;
-}
-
 void AnswerScan(PluginAnswer *pAnswer)
 {
     StartAnswer(pAnswer);

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "serial/SpeedText.h"
+
 // Room for the longest port name TVRModemAvailable writes (76 bytes with its zero).
 #define TVR_PLUGIN_PORT_CHARS 80
 
@@ -17,10 +19,6 @@ struct PluginAnswer {
     BOOL bError;                        // the script's error flag is set as well ("error")
 };
 
-// A speed as a script writes it: decimal digits only, at least one, no sign, no blank,
-// at most 4294967295. Anything else is no speed at all (FALSE, *pdwSpeed untouched),
-// so that "96OO" or "" can never reach the port as 0 or 96.
-BOOL ParseSpeed(LPCSTR pszText, DWORD *pdwSpeed);
 
 // Scan: TVRScanForModem; the port "COM1" to "COM4" that answered, or "".
 void AnswerScan(PluginAnswer *pAnswer);

@@ -159,7 +159,7 @@ PHRASES
 importlib)
     unpack
     # In the order of frame/telvarid.def, which the import library keeps.
-    functions=(TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem TVRFindModem)
+    functions=(TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem TVRFindModem TVRInitTextDialogW)
     actions=(TVRMsiFindModem TVRMsiCheckPort TVRMsiModemAvailable)
     for arch in x86 x64; do
         # x86: MSVC names a cdecl function _Name and its import __imp__Name; the import

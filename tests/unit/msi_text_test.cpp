@@ -30,7 +30,7 @@ const SpeedCase kSpeedCases[] = {
     {"LargestDword", "4294967295", true, 4294967295u},
     {"TenDigitsWithLeadingZero", "0000019200", true, 19200},
     {"OneMoreThanADword", "4294967296", false, 0},
-    {"ElevenDigits", "00000009600", false, 0},
+    {"ElevenDigitsLeadingZeros", "00000009600", true, 9600},
     {"FarTooLarge", "99999999999999999999", false, 0},
     {"Zero", "0", false, 0},
     {"Zeros", "0000", false, 0},

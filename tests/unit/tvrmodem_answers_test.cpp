@@ -39,7 +39,7 @@ TEST_P(SpeedTest, TakesDecimalDigitsOnly)
 INSTANTIATE_TEST_SUITE_P(
     Texts, SpeedTest,
     ::testing::Values(SpeedCase{"common", "9600", TRUE, 9600}, SpeedCase{"fast", "115200", TRUE, 115200},
-                      SpeedCase{"zero", "0", TRUE, 0}, SpeedCase{"leading_zeros", "0019200", TRUE, 19200},
+                      SpeedCase{"zero", "0", FALSE, 0}, SpeedCase{"leading_zeros", "0019200", TRUE, 19200},
                       SpeedCase{"largest", "4294967295", TRUE, 4294967295u},
                       SpeedCase{"one_past_largest", "4294967296", FALSE, 0},
                       SpeedCase{"far_too_large", "99999999999999999999999", FALSE, 0},
