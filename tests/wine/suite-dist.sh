@@ -90,7 +90,7 @@ tvr_case "the C example builds from the unpacked archive alone with $dist_cross-
         -L"../../$dist_arch" -ltelvarid -mwindows) >"$TVR_LOG_DIR/c-build.out" 2>&1 ||
     tvr_fail "the C example did not build (see $TVR_LOG_DIR/c-build.out)"
 tvr_expect_eq "compiler output" "" "$(cat "$TVR_LOG_DIR/c-build.out")"
-tvr_expect_eq "imports from telvarid.dll" "TVRCheckCommParams TVRInitTextDialog TVRModemAvailable TVRScanForModem" \
+tvr_expect_eq "imports from telvarid.dll" "TVRCheckCommParams TVRFindModem TVRInitTextDialog TVRInitTextDialogW TVRModemAvailable" \
     "$("$dist_cross-objdump" -p "$dist_c/modemsetup.exe" 2>/dev/null |
         sed -n '/DLL Name: telvarid.dll/,/^$/p' | awk 'NF == 3 && $3 ~ /^TVR/ { print $3 }' | sort | xargs)"
 # As a setup program ships it: the DLL of its kind beside it; the telephony double in

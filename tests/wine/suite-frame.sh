@@ -5,19 +5,24 @@ x86) frame_machine=0x014c frame_magic=0x10b frame_objdump=i686-w64-mingw32-objdu
 x64) frame_machine=0x8664 frame_magic=0x20b frame_objdump=x86_64-w64-mingw32-objdump ;;
 esac
 
-tvr_case "the DLL loads by name, exports four functions by name and ordinal, and nothing else"
+tvr_case "the DLL loads by name, exports its nine functions by name and ordinal, and nothing else"
 tvr_host exports
 tvr_expect_eq "exit code" 0 "$RC"
 tvr_expect_line "load=ok by=name"
 tvr_expect_line "machine=$frame_machine"
 tvr_expect_line "optional_magic=$frame_magic"
 tvr_expect_line "module=telvarid.dll"
-tvr_expect_line "functions=4 names=4 base=1"
+tvr_expect_line "functions=9 names=9 base=1"
 tvr_expect_line "export TVRCheckCommParams ordinal=1 same=1"
 tvr_expect_line "export TVRInitTextDialog ordinal=2 same=1"
 tvr_expect_line "export TVRModemAvailable ordinal=3 same=1"
 tvr_expect_line "export TVRScanForModem ordinal=4 same=1"
-tvr_expect_line "ordinal0=none ordinal5=none"
+tvr_expect_line "export TVRFindModem ordinal=5 same=1"
+tvr_expect_line "export TVRInitTextDialogW ordinal=6 same=1"
+tvr_expect_line "export TVRMsiFindModem ordinal=7 same=1"
+tvr_expect_line "export TVRMsiCheckPort ordinal=8 same=1"
+tvr_expect_line "export TVRMsiModemAvailable ordinal=9 same=1"
+tvr_expect_line "ordinal0=none ordinal10=none"
 tvr_expect_line "DllMain=hidden"
 tvr_expect_line "thread=ok"
 tvr_expect_line "after_thread scan=0 port=0"

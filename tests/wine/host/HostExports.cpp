@@ -97,8 +97,9 @@ static int RunExports(const TelvaridApi *pApi, int, char **)
         printf("export %s ordinal=%u same=%d\n", pszName, wOrdinal,
                pByName != nullptr && pByName == pByOrdinal ? 1 : 0);
     }
-    printf("ordinal0=%s ordinal5=%s\n", GetProcAddress(h, MAKEINTRESOURCEA(0)) ? "found" : "none",
-           GetProcAddress(h, MAKEINTRESOURCEA(5)) ? "found" : "none");
+    // Below the first ordinal and one past the last: nothing.
+    printf("ordinal0=%s ordinal10=%s\n", GetProcAddress(h, MAKEINTRESOURCEA(0)) ? "found" : "none",
+           GetProcAddress(h, MAKEINTRESOURCEA(10)) ? "found" : "none");
     printf("DllMain=%s\n", GetProcAddress(h, "DllMain") ? "exported" : "hidden");
 
     // Threads that start and end while the library is loaded reach its entry handler
