@@ -54,9 +54,12 @@ msi_lines() { grep -o 'telvarid: .*' "$TVR_LOG_DIR/$1.log" | awk '!seen[$0]++'; 
 msi_returns() { grep -c -E '^Action ended [0-9:]+: Tvr(FindModem|CheckPort|ModemAvailable)\. Return value 1\.$' "$TVR_LOG_DIR/$1.log" || true; }
 
 # The values under the package's key, "Name=value" sorted, from the prefix's registry file
-# (the Wine server writes it when it exits); "(no key)" when the key is absent.
+# (the Wine server writes it when it exits, so the suite's server is stopped and a new
+# one started); "(no key)" when the key is absent.
 msi_values() {
-    wineserver -w
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w || true
+    tvr_wineserver_up
     MSI_KEY="[$msi_key]" awk '
         index($0, ENVIRON["MSI_KEY"]) == 1 { inkey = 1; found = 1; next }
         /^\[/ { inkey = 0 }
