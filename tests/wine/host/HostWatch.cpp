@@ -86,6 +86,10 @@ int RunWatch(const TelvaridApi *, int argc, char **argv)
         if (hwnd == NULL)
             Sleep(kWatchEveryMs);
     }
+    // The find's window takes its owner's title: when it is the one found, its owner is
+    // the window to watch.
+    if (hwnd != NULL && GetWindow(hwnd, GW_OWNER) != NULL)
+        hwnd = GetWindow(hwnd, GW_OWNER);
     printf("watched=%s\n", hwnd ? "yes" : "no");
     fflush(stdout);
     if (hwnd == NULL)
