@@ -31,6 +31,14 @@ tvr_begin() {
 # own work, and five to nine times as much in the guest. tvr_cleanup stops it.
 tvr_wineserver_up() { wineserver -p >/dev/null 2>&1 || true; }
 
+# Stops the suite's wineserver, which writes the registry into the prefix's files as it
+# ends, and starts a new one, which reads them afresh (and maps the COM pins again).
+tvr_wineserver_restart() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    tvr_wineserver_up
+}
+
 # What a suite costs, printed by tvr_end: wall time, processor time and the number of
 # Windows programs it started (the wine shim on PATH counts them in TVR_WINE_STARTS).
 # Processor time is that of the suite's own processes, the wineserver and Wine's services

@@ -265,8 +265,7 @@ set_dpi() {
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
     wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
         /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-    wineserver -k >/dev/null 2>&1 || true
-    tvr_wineserver_up
+    tvr_wineserver_restart
 }
 
 for dpi in 96 144; do

@@ -57,9 +57,7 @@ msi_returns() { grep -c -E '^Action ended [0-9:]+: Tvr(FindModem|CheckPort|Modem
 # (the Wine server writes it when it exits, so the suite's server is stopped and a new
 # one started); "(no key)" when the key is absent.
 msi_values() {
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w || true
-    tvr_wineserver_up
+    tvr_wineserver_restart
     MSI_KEY="[$msi_key]" awk '
         index($0, ENVIRON["MSI_KEY"]) == 1 { inkey = 1; found = 1; next }
         /^\[/ { inkey = 0 }

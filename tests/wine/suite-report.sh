@@ -69,8 +69,7 @@ report_pin() {
     for n in 5 6 7 8 9; do
         wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$TVR_RIG_DIR/ports/com$n" /f >/dev/null 2>&1
     done
-    wineserver -k || true
-    wineserver -w || true
+    tvr_wineserver_restart
 }
 report_unpin() {
     local n
@@ -78,8 +77,7 @@ report_unpin() {
         wine reg delete 'HKLM\Software\Wine\Ports' /v "COM$n" /f >/dev/null 2>&1 || true
         tvr_port_none "$n"
     done
-    wineserver -k || true
-    wineserver -w || true
+    tvr_wineserver_restart
 }
 
 tvr_case "a modem on COM7, which the scan never tries: probed, and said so"
@@ -122,8 +120,8 @@ tvr_expect_eq "COM3 opens" 0 "$(tvr_emu_count 3 open)"
 
 # Wine's mount manager writes SERIALCOMM into a volatile key, which a new wineserver
 # starts without: a value added there lasts only while the wineserver that took it runs.
-# So the Bluetooth cases run under one persistent wineserver, started after the pins
-# (and stopped by report_unpin), with the key filled by the mount manager first.
+# So the Bluetooth cases run under the one wineserver that report_pin starts (and
+# report_unpin replaces), with the key filled by the mount manager first.
 report_serialcomm() {
     wine reg "$1" 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "$2" ${3:+/t REG_SZ /d "$3"} /f >/dev/null 2>&1
 }
@@ -133,7 +131,6 @@ report_bluetooth_line() {
 
 tvr_case "a Bluetooth serial port on COM9 and a modem on COM7: COM7 probed, COM9 named and never opened"
 report_pin
-wineserver -p >/dev/null 2>&1
 wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' >/dev/null 2>&1
 report_serialcomm add '\Device\BthModem0' COM9
 tvr_expect_eq "SERIALCOMM lists the Bluetooth device" '\Device\BthModem0    REG_SZ    COM9' \
