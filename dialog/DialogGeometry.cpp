@@ -38,6 +38,8 @@
 // and makes the dialog taller, centred again on its old rectangle, and nothing else.
 #include "DialogGeometry.h"
 
+#include <string.h>
+
 static const long long llIntMax = 2147483647LL;     // largest value SetWindowPos accepts
 static const long long llIntMin = -2147483647LL - 1; // smallest value SetWindowPos accepts
 static const long long llTextPadding = 5;   // added below and beside the measured text
@@ -46,7 +48,8 @@ static const long long llExtraLeft = 10;    // client x of control 202 in the bu
 static const long long llBottomMargin = 10; // below the button-height allowance
 static const long long llRowSpacing = 10;   // a mended row's gaps: between its controls and at its ends
 
-// One window's placement while it is being formed.
+// One window's placement while it is being formed. A window that is not placed has
+// every field zero.
 struct Box {
     BOOL bMove; // FALSE: the window is not touched
     long long llX;
@@ -55,24 +58,19 @@ struct Box {
     long long llCY;
 };
 
-// Every placement of the layout, the button height that the dialog's height counts
-// twice (0 for a row without a button), and where the icon stands (never moved, never
-// emitted; bMove FALSE when the dialog has no icon whose rectangle could be read).
-struct Plan {
-    Box text;
-    Box ok;
-    Box cancel;
-    Box extra;
-    Box dlg;
-    long long llRowHeight;
-    Box icon;
-};
+// The windows of the layout, by their index in Plan::rgBox: the four that are checked
+// against each other first, in the order they are applied, then the dialog, then the
+// icon (never moved, never emitted; not placed when the dialog has no icon whose
+// rectangle could be read).
+enum { kText, kOK, kCancel, kExtra, kDlg, kIcon, kBoxes };
+static const int kChecked = kExtra + 1; // text, buttons and control 202
 
-BOOL IsOneButtonMode(LONG lButtonMode)
-{
-    // Only this button mode lays out one button; every other value lays out two.
-    return lButtonMode == TVR_BUTTONS_ONE;
-}
+// Every placement, and the button height that the dialog's height counts twice (0 for a
+// row without a button).
+struct Plan {
+    Box rgBox[kBoxes];
+    long long llRowHeight;
+};
 
 static long long Max(long long llA, long long llB)
 {
@@ -86,11 +84,7 @@ static long long Min(long long llA, long long llB)
 
 static int ClampToInt(long long ll)
 {
-    if (ll > llIntMax)
-        return static_cast<int>(llIntMax);
-    if (ll < llIntMin)
-        return static_cast<int>(llIntMin);
-    return static_cast<int>(ll);
+    return static_cast<int>(Min(Max(ll, llIntMin), llIntMax));
 }
 
 static long long WidthOf(const RECT *pr)
@@ -114,11 +108,7 @@ static void Place(Box *pBox, long long llX, long long llY, long long llCX, long 
 
 static void Leave(Box *pBox)
 {
-    pBox->bMove = FALSE;
-    pBox->llX = 0;
-    pBox->llY = 0;
-    pBox->llCX = 0;
-    pBox->llCY = 0;
+    memset(pBox, 0, sizeof *pBox);
 }
 
 // A screen position in the dialog's client coordinates, as the dialog stood before the
@@ -138,14 +128,14 @@ static long long ClientY(const TextDialogLayoutInput *pIn, LONG lScreenY)
 // and one frame plus the menu-bar allowance down (the same allowance that turns the
 // text control's screen position into client coordinates), and one frame is left on the
 // right and at the bottom.
-static long long ClientWidth(const TextDialogLayoutInput *pIn, long long llDlgWidth)
+static long long ClientWidth(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 {
-    return llDlgWidth - 2LL * pIn->lCXDlgFrame;
+    return pPlan->rgBox[kDlg].llCX - 2LL * pIn->lCXDlgFrame;
 }
 
-static long long ClientHeight(const TextDialogLayoutInput *pIn, long long llDlgHeight)
+static long long ClientHeight(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 {
-    return llDlgHeight - pIn->lCYMenu - 2LL * pIn->lCYDlgFrame;
+    return pPlan->rgBox[kDlg].llCY - pIn->lCYMenu - 2LL * pIn->lCYDlgFrame;
 }
 
 // Centred on the dialog's old window rectangle; the divisions truncate toward zero.
@@ -153,64 +143,72 @@ static void CentreDialog(const TextDialogLayoutInput *pIn, long long llDlgWidth,
 {
     const long long llDlgX = pIn->rDlgRect.left + (WidthOf(&pIn->rDlgRect) - llDlgWidth) / 2;
     const long long llDlgY = pIn->rDlgRect.top + (HeightOf(&pIn->rDlgRect) - llDlgHeight) / 2;
-    Place(&pPlan->dlg, llDlgX, llDlgY, llDlgWidth, llDlgHeight);
+    Place(&pPlan->rgBox[kDlg], llDlgX, llDlgY, llDlgWidth, llDlgHeight);
 }
 
 // The fixed rules, with the text control's new top-left corner given.
 static void LayOutFromText(const TextDialogLayoutInput *pIn, long long llTextX, long long llTextY, Plan *pPlan)
 {
+    Box *rgBox = pPlan->rgBox;
     const long long llTextWidth = pIn->lTextWidth;
-    const long long llTextHeight = pIn->lTextHeight;
-    Place(&pPlan->text, llTextX, llTextY, llTextWidth, llTextHeight + llTextPadding);
-
-    // One dialog-frame width is added, not two.
-    const long long llDlgWidth = llTextX + pIn->lCXDlgFrame + llTextWidth + llTextPadding;
+    const long long llTextHeight = pIn->lTextHeight + llTextPadding;
+    Place(&rgBox[kText], llTextX, llTextY, llTextWidth, llTextHeight);
 
     // The button row: 15 pixels more than the text height below the text's top, centred
     // on the span from client x 0 to the right edge of the text control.
-    const long long llRowTop = llTextY + (llTextHeight + llTextPadding) + llRowGap;
+    const long long llRowTop = llTextY + llTextHeight + llRowGap;
     const long long llRowSpan = llTextX + llTextWidth + llTextPadding;
 
-    // The row height counts twice in the dialog's height (once for the row, once as
-    // the allowance for the caption and frames); a row without a button adds none.
+    // Both buttons of a pair take button 1's size, and button 2 keeps its horizontal
+    // distance from button 1; a button alone (one-button mode, or a dialog without the
+    // other button) is centred with its own size. Button 2 takes part in two-button mode
+    // only. The row height counts twice in the dialog's height (once for the row, once
+    // as the allowance for the caption and frames); a row without a button adds none.
     pPlan->llRowHeight = 0;
-    Leave(&pPlan->ok);
-    Leave(&pPlan->cancel);
-    const BOOL bPair = !IsOneButtonMode(pIn->lButtonMode) && pIn->bHasOK && pIn->bHasCancel;
-    if (bPair) {
-        // Both buttons take button 1's size; button 2 keeps its horizontal distance
-        // from button 1.
-        const long long llXSize = WidthOf(&pIn->rOKRect);
-        const long long llYSize = HeightOf(&pIn->rOKRect);
-        const long long llPairWidth = static_cast<long long>(pIn->rCancelRect.right) - pIn->rOKRect.left;
-        const long long llOKX = (llRowSpan - llPairWidth) / 2;
-        const long long llCancelX = llOKX + (static_cast<long long>(pIn->rCancelRect.left) - pIn->rOKRect.left);
-        Place(&pPlan->ok, llOKX, llRowTop, llXSize, llYSize);
-        Place(&pPlan->cancel, llCancelX, llRowTop, llXSize, llYSize);
-        pPlan->llRowHeight = llYSize;
-    } else if (pIn->bHasOK) {
-        // One-button mode, or two-button mode on a dialog without button 2: button 1
-        // is centred alone with its own size.
-        const long long llXSize = WidthOf(&pIn->rOKRect);
-        const long long llYSize = HeightOf(&pIn->rOKRect);
-        Place(&pPlan->ok, (llRowSpan - llXSize) / 2, llRowTop, llXSize, llYSize);
-        pPlan->llRowHeight = llYSize;
-    } else if (!IsOneButtonMode(pIn->lButtonMode) && pIn->bHasCancel) {
-        // Two-button mode on a dialog without button 1: button 2 is the row's only
-        // button, so it is centred alone with its own size and gives the row height.
-        const long long llXSize = WidthOf(&pIn->rCancelRect);
-        const long long llYSize = HeightOf(&pIn->rCancelRect);
-        Place(&pPlan->cancel, (llRowSpan - llXSize) / 2, llRowTop, llXSize, llYSize);
+    Leave(&rgBox[kOK]);
+    Leave(&rgBox[kCancel]);
+    const BOOL bHasOK = pIn->bHasOK;
+    const BOOL bHasCancel = !IsOneButtonMode(pIn->lButtonMode) && pIn->bHasCancel;
+    if (bHasOK || bHasCancel) {
+        const RECT *prSize = bHasOK ? &pIn->rOKRect : &pIn->rCancelRect;
+        const long long llXSize = WidthOf(prSize);
+        const long long llYSize = HeightOf(prSize);
+        long long llGroupWidth = llXSize;
+        long long llCancelOffset = 0;
+        if (bHasOK && bHasCancel) {
+            llGroupWidth = static_cast<long long>(pIn->rCancelRect.right) - pIn->rOKRect.left;
+            llCancelOffset = static_cast<long long>(pIn->rCancelRect.left) - pIn->rOKRect.left;
+        }
+        const long long llGroupX = (llRowSpan - llGroupWidth) / 2;
+        if (bHasOK)
+            Place(&rgBox[kOK], llGroupX, llRowTop, llXSize, llYSize);
+        if (bHasCancel)
+            Place(&rgBox[kCancel], llGroupX + llCancelOffset, llRowTop, llXSize, llYSize);
         pPlan->llRowHeight = llYSize;
     }
 
     if (pIn->bHasExtra)
-        Place(&pPlan->extra, llExtraLeft, llRowTop, WidthOf(&pIn->rExtraRect), HeightOf(&pIn->rExtraRect));
+        Place(&rgBox[kExtra], llExtraLeft, llRowTop, WidthOf(&pIn->rExtraRect), HeightOf(&pIn->rExtraRect));
     else
-        Leave(&pPlan->extra);
+        Leave(&rgBox[kExtra]);
 
+    // One dialog-frame width is added, not two.
+    const long long llDlgWidth = llRowSpan + pIn->lCXDlgFrame;
     const long long llDlgHeight = llRowTop + pPlan->llRowHeight + pPlan->llRowHeight + pIn->lCYDlgFrame + llBottomMargin;
     CentreDialog(pIn, llDlgWidth, llDlgHeight, pPlan);
+}
+
+// TRUE when [llStart, llStart + llSize) lies within [0, llLimit]; a negative size counts
+// as none.
+static BOOL SpanInside(long long llStart, long long llSize, long long llLimit)
+{
+    return llStart >= 0 && llStart + Max(llSize, 0) <= llLimit;
+}
+
+// TRUE when two spans share a point; spans that only touch do not.
+static BOOL SpansOverlap(long long llA, long long llASize, long long llB, long long llBSize)
+{
+    return llA < llB + llBSize && llB < llA + llASize;
 }
 
 // A window covers no pixel when it is not placed or has no width or no height; such a
@@ -220,31 +218,45 @@ static BOOL IsEmpty(const Box *pBox)
     return !pBox->bMove || pBox->llCX <= 0 || pBox->llCY <= 0;
 }
 
-// A placed window lies inside the client area when its top-left corner is at or after
-// the client origin and its far edges (a negative size counting as none) at or before
-// the client area's.
-static BOOL IsInside(const Box *pBox, long long llClientWidth, long long llClientHeight)
-{
-    if (!pBox->bMove)
-        return TRUE;
-    return pBox->llX >= 0 && pBox->llY >= 0 && pBox->llX + Max(pBox->llCX, 0) <= llClientWidth &&
-           pBox->llY + Max(pBox->llCY, 0) <= llClientHeight;
-}
-
 // Two windows overlap when they share a pixel; windows that only touch do not.
 static BOOL Overlap(const Box *pA, const Box *pB)
 {
-    if (IsEmpty(pA) || IsEmpty(pB))
-        return FALSE;
-    return pA->llX < pB->llX + pB->llCX && pB->llX < pA->llX + pA->llCX && pA->llY < pB->llY + pB->llCY &&
-           pB->llY < pA->llY + pA->llCY;
+    return !IsEmpty(pA) && !IsEmpty(pB) && SpansOverlap(pA->llX, pA->llCX, pB->llX, pB->llCX) &&
+           SpansOverlap(pA->llY, pA->llCY, pB->llY, pB->llCY);
 }
 
 // TRUE when a button or control 202 lies over the icon.
 static BOOL RowOverIcon(const Plan *pPlan)
 {
-    return Overlap(&pPlan->ok, &pPlan->icon) || Overlap(&pPlan->cancel, &pPlan->icon) ||
-           Overlap(&pPlan->extra, &pPlan->icon);
+    for (int i = kOK; i <= kExtra; ++i)
+        if (Overlap(&pPlan->rgBox[i], &pPlan->rgBox[kIcon]))
+            return TRUE;
+    return FALSE;
+}
+
+// TRUE when two of the checked windows from iFirst on overlap.
+static BOOL AnyOverlap(const Plan *pPlan, int iFirst)
+{
+    for (int i = iFirst; i < kChecked; ++i)
+        for (int j = i + 1; j < kChecked; ++j)
+            if (Overlap(&pPlan->rgBox[i], &pPlan->rgBox[j]))
+                return TRUE;
+    return FALSE;
+}
+
+// TRUE when every checked window that is placed lies inside the client area across, and
+// with bDown also down.
+static BOOL AllInside(const TextDialogLayoutInput *pIn, const Plan *pPlan, BOOL bDown)
+{
+    const long long llClientWidth = ClientWidth(pIn, pPlan);
+    const long long llClientHeight = ClientHeight(pIn, pPlan);
+    for (int i = 0; i < kChecked; ++i) {
+        const Box *pBox = &pPlan->rgBox[i];
+        if (pBox->bMove && (!SpanInside(pBox->llX, pBox->llCX, llClientWidth) ||
+                            (bDown && !SpanInside(pBox->llY, pBox->llCY, llClientHeight))))
+            return FALSE;
+    }
+    return TRUE;
 }
 
 // TRUE when every placed window lies inside the dialog's client area, no two of the
@@ -252,20 +264,7 @@ static BOOL RowOverIcon(const Plan *pPlan)
 // lies over the icon.
 static BOOL FitsClientArea(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 {
-    if (RowOverIcon(pPlan))
-        return FALSE;
-    const long long llClientWidth = ClientWidth(pIn, pPlan->dlg.llCX);
-    const long long llClientHeight = ClientHeight(pIn, pPlan->dlg.llCY);
-    const Box *rgpBoxes[] = {&pPlan->text, &pPlan->ok, &pPlan->cancel, &pPlan->extra};
-    const int cBoxes = sizeof rgpBoxes / sizeof rgpBoxes[0];
-    for (int i = 0; i < cBoxes; ++i) {
-        if (!IsInside(rgpBoxes[i], llClientWidth, llClientHeight))
-            return FALSE;
-        for (int j = i + 1; j < cBoxes; ++j)
-            if (Overlap(rgpBoxes[i], rgpBoxes[j]))
-                return FALSE;
-    }
-    return TRUE;
+    return !RowOverIcon(pPlan) && AllInside(pIn, pPlan, TRUE) && !AnyOverlap(pPlan, kText);
 }
 
 // TRUE when, across, the text control and every control of the row lie inside the
@@ -274,13 +273,7 @@ static BOOL FitsClientArea(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 // overlap is an overlap across.
 static BOOL RowFitsAcross(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 {
-    const long long llClientWidth = ClientWidth(pIn, pPlan->dlg.llCX);
-    const Box *rgpBoxes[] = {&pPlan->text, &pPlan->ok, &pPlan->cancel, &pPlan->extra};
-    for (const Box *pBox : rgpBoxes)
-        if (pBox->bMove && (pBox->llX < 0 || pBox->llX + Max(pBox->llCX, 0) > llClientWidth))
-            return FALSE;
-    return !Overlap(&pPlan->ok, &pPlan->cancel) && !Overlap(&pPlan->ok, &pPlan->extra) &&
-           !Overlap(&pPlan->cancel, &pPlan->extra);
+    return AllInside(pIn, pPlan, FALSE) && !AnyOverlap(pPlan, kOK);
 }
 
 // Moves the button row of a plan whose text corner is already inside the client area so
@@ -293,21 +286,27 @@ static BOOL RowFitsAcross(const TextDialogLayoutInput *pIn, const Plan *pPlan)
 // rules' row fits across, see RowFitsAcross) nothing moves across: every control keeps
 // the rules' x and the dialog the rules' width, and only the row's top and the
 // dialog's height (and so its top edge) change.
-static void MendButtonRow(const TextDialogLayoutInput *pIn, BOOL bAcrossKept, Plan *pPlan)
+// Kept out of line: inlined into its one caller, its 64-bit sums cost the PE32 build
+// several hundred bytes more in registers spilled and reloaded.
+__attribute__((noinline)) static void MendButtonRow(const TextDialogLayoutInput *pIn, BOOL bAcrossKept, Plan *pPlan)
 {
-    Box *pOK = &pPlan->ok;
-    Box *pCancel = &pPlan->cancel;
-    Box *pExtra = &pPlan->extra;
+    Box *rgBox = pPlan->rgBox;
+    Box *pOK = &rgBox[kOK];
+    Box *pCancel = &rgBox[kCancel];
+    Box *pExtra = &rgBox[kExtra];
+    const Box *pText = &rgBox[kText];
 
-    long long llRowTop = pPlan->text.llY + Max(pPlan->text.llCY, 0) + llRowGap;
+    const long long llTextBottom = pText->llY + Max(pText->llCY, 0);
+    long long llRowTop = llTextBottom + llRowGap;
 
     // The buttons as one group: where the fixed rules put its left edge, how wide it is
-    // and where each button sits inside it.
-    long long llGroupLeft = 0;
-    long long llGroupWidth = 0;
+    // and where each button sits inside it. A button that is not placed has x and width
+    // zero, so a button alone is the group.
+    const BOOL bHasButton = pOK->bMove || pCancel->bMove;
+    long long llGroupLeft = pOK->llX + pCancel->llX;
+    long long llGroupWidth = Max(pOK->llCX + pCancel->llCX, 0);
     long long llOKOffset = 0;
     long long llCancelOffset = 0;
-    const BOOL bHasButton = pOK->bMove || pCancel->bMove;
     if (pOK->bMove && pCancel->bMove) {
         // Both have button 1's size.
         const long long llWidth = Max(pOK->llCX, 0);
@@ -315,55 +314,51 @@ static void MendButtonRow(const TextDialogLayoutInput *pIn, BOOL bAcrossKept, Pl
         if (llDistance > -llWidth && llDistance < llWidth && pOK->llCY > 0)
             llDistance = llDistance < 0 ? -(llWidth + llRowSpacing) : llWidth + llRowSpacing;
         const long long llLow = Min(0, llDistance);
-        const long long llHigh = Max(llWidth, llDistance + llWidth);
         llGroupLeft = pOK->llX + llLow;
-        llGroupWidth = llHigh - llLow;
+        llGroupWidth = Max(llWidth, llDistance + llWidth) - llLow;
         llOKOffset = -llLow;
         llCancelOffset = llDistance - llLow;
-    } else if (bHasButton) {
-        const Box *pOnly = pOK->bMove ? pOK : pCancel;
-        llGroupLeft = pOnly->llX;
-        llGroupWidth = Max(pOnly->llCX, 0);
     }
 
     // Control 202 keeps its place at the row's left end. The buttons keep theirs unless
     // it lies left of the client area or over control 202; then they start one gap
     // right of control 202, or one gap in from the left edge when it takes no room.
     if (pExtra->bMove)
-        Place(pExtra, llExtraLeft, llRowTop, pExtra->llCX, pExtra->llCY);
+        pExtra->llY = llRowTop;
     Box group;
     Place(&group, llGroupLeft, llRowTop, llGroupWidth, pPlan->llRowHeight);
+    group.bMove = bHasButton;
     if (!bAcrossKept && bHasButton && (llGroupLeft < 0 || Overlap(&group, pExtra)))
-        llGroupLeft = IsEmpty(pExtra) ? llRowSpacing : llExtraLeft + pExtra->llCX + llRowSpacing;
+        group.llX = IsEmpty(pExtra) ? llRowSpacing : llExtraLeft + pExtra->llCX + llRowSpacing;
     if (pOK->bMove)
-        Place(pOK, llGroupLeft + llOKOffset, llRowTop, pOK->llCX, pOK->llCY);
+        Place(pOK, group.llX + llOKOffset, llRowTop, pOK->llCX, pOK->llCY);
     if (pCancel->bMove)
-        Place(pCancel, llGroupLeft + llCancelOffset, llRowTop, pCancel->llCX, pCancel->llCY);
+        Place(pCancel, group.llX + llCancelOffset, llRowTop, pCancel->llCX, pCancel->llCY);
 
     // Where a control of the row, at its final x, lies over the icon, the whole row moves
     // down to one gap below the icon's bottom. That control's top lies above the icon's
     // bottom, so this moves the row down, and below the icon nothing of it can overlap.
     if (RowOverIcon(pPlan)) {
-        llRowTop = pPlan->icon.llY + pPlan->icon.llCY + llRowGap;
-        Box *rgpRow[] = {pOK, pCancel, pExtra};
-        for (Box *pBox : rgpRow)
-            if (pBox->bMove)
-                pBox->llY = llRowTop;
+        llRowTop = rgBox[kIcon].llY + rgBox[kIcon].llCY + llRowGap;
+        for (int i = kOK; i <= kExtra; ++i)
+            if (rgBox[i].bMove)
+                rgBox[i].llY = llRowTop;
     }
 
     // The client width the text and the row need, with one gap after the row's last
     // control; the client height they need, with the bottom margin below the lowest.
-    long long llNeedWidth = pPlan->text.llX + Max(pPlan->text.llCX, 0);
-    long long llBottom = pPlan->text.llY + Max(pPlan->text.llCY, 0);
-    if (bHasButton) {
-        llNeedWidth = Max(llNeedWidth, llGroupLeft + llGroupWidth + llRowSpacing);
-        llBottom = Max(llBottom, llRowTop + Max(pPlan->llRowHeight, 0));
+    // The buttons count as their group, whose width is never negative.
+    long long llNeedWidth = pText->llX + Max(pText->llCX, 0);
+    long long llBottom = llTextBottom;
+    const Box *rgpRow[] = {&group, pExtra};
+    for (const Box *pBox : rgpRow) {
+        if (pBox->bMove) {
+            llNeedWidth = Max(llNeedWidth, pBox->llX + Max(pBox->llCX, 0) + llRowSpacing);
+            llBottom = Max(llBottom, llRowTop + Max(pBox->llCY, 0));
+        }
     }
-    if (pExtra->bMove) {
-        llNeedWidth = Max(llNeedWidth, llExtraLeft + Max(pExtra->llCX, 0) + llRowSpacing);
-        llBottom = Max(llBottom, llRowTop + Max(pExtra->llCY, 0));
-    }
-    const long long llRuleWidth = pPlan->text.llX + pIn->lCXDlgFrame + pIn->lTextWidth + llTextPadding;
+    // The rules' width is the one the plan holds: it was laid out from this text corner.
+    const long long llRuleWidth = rgBox[kDlg].llCX;
     const long long llRuleHeight =
         llRowTop + pPlan->llRowHeight + pPlan->llRowHeight + pIn->lCYDlgFrame + llBottomMargin;
     // A row that fits across already lies inside the rules' width, every x kept.
@@ -374,13 +369,14 @@ static void MendButtonRow(const TextDialogLayoutInput *pIn, BOOL bAcrossKept, Pl
     CentreDialog(pIn, llDlgWidth, llDlgHeight, pPlan);
 }
 
+// A window that is not placed has every field zero, so it is emitted as zeros.
 static void Emit(const Box *pBox, WindowPlacement *pPlace)
 {
     pPlace->bMove = pBox->bMove;
-    pPlace->x = pBox->bMove ? ClampToInt(pBox->llX) : 0;
-    pPlace->y = pBox->bMove ? ClampToInt(pBox->llY) : 0;
-    pPlace->cx = pBox->bMove ? ClampToInt(pBox->llCX) : 0;
-    pPlace->cy = pBox->bMove ? ClampToInt(pBox->llCY) : 0;
+    pPlace->x = ClampToInt(pBox->llX);
+    pPlace->y = ClampToInt(pBox->llY);
+    pPlace->cx = ClampToInt(pBox->llCX);
+    pPlace->cy = ClampToInt(pBox->llCY);
 }
 
 void ChooseTextExtent(LONG lWidth, LONG lHeight, BOOL bFontMeasured, LONG lFontWidth, LONG lFontHeight,
@@ -407,12 +403,11 @@ void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout 
     const long long llTextY = ClientY(pIn, pIn->rTextRect.top);
 
     Plan plan;
+    memset(&plan, 0, sizeof plan);
     // The icon, where the layout leaves it, in the same client coordinates.
     if (pIn->bHasIcon)
-        Place(&plan.icon, ClientX(pIn, pIn->rIconRect.left), ClientY(pIn, pIn->rIconRect.top),
+        Place(&plan.rgBox[kIcon], ClientX(pIn, pIn->rIconRect.left), ClientY(pIn, pIn->rIconRect.top),
               WidthOf(&pIn->rIconRect), HeightOf(&pIn->rIconRect));
-    else
-        Leave(&plan.icon);
     LayOutFromText(pIn, llTextX, llTextY, &plan);
     if (!FitsClientArea(pIn, &plan)) {
         // Judged on the fixed rules' result, before anything is mended.
@@ -423,9 +418,9 @@ void ComputeTextDialogLayout(const TextDialogLayoutInput *pIn, TextDialogLayout 
         MendButtonRow(pIn, bAcrossKept, &plan);
     }
 
-    Emit(&plan.text, &pOut->text);
-    Emit(&plan.ok, &pOut->ok);
-    Emit(&plan.cancel, &pOut->cancel);
-    Emit(&plan.extra, &pOut->extra);
-    Emit(&plan.dlg, &pOut->dlg);
+    Emit(&plan.rgBox[kText], &pOut->text);
+    Emit(&plan.rgBox[kOK], &pOut->ok);
+    Emit(&plan.rgBox[kCancel], &pOut->cancel);
+    Emit(&plan.rgBox[kExtra], &pOut->extra);
+    Emit(&plan.rgBox[kDlg], &pOut->dlg);
 }

@@ -74,8 +74,12 @@ struct TextDialogLayout {
 void ChooseTextExtent(LONG lWidth, LONG lHeight, BOOL bFontMeasured, LONG lFontWidth, LONG lFontHeight,
                       LONG *plTextWidth, LONG *plTextHeight);
 
-// TRUE when lButtonMode selects the one-button layout.
-BOOL IsOneButtonMode(LONG lButtonMode);
+// TRUE when lButtonMode selects the one-button layout: only this button mode lays out
+// one button; every other value lays out two.
+inline BOOL IsOneButtonMode(LONG lButtonMode)
+{
+    return lButtonMode == TVR_BUTTONS_ONE;
+}
 
 // Computes every placement from pIn into pOut. Where the fixed rules put every window
 // inside the dialog's client area without two of the text control, the buttons and

@@ -31,8 +31,7 @@ static const DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 static const DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 static const DWORD kStaticStyle = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 static const int kTitleChars = 128;    // the owner's title, cut short beyond this
-static const int kLineChars = 64;      // "COM4: nothing answered" and the like
-static const LONG kFallbackPoints = 9; // the message font where the system names none
+static const int kLineChars = 40;      // "COM4: in use by another program" and its zero fit
 
 // The window of the call in progress, for the window procedure. TVRFindModem runs one
 // call at a time (a second concurrent call is refused before it gets here), and the
@@ -59,18 +58,16 @@ static LRESULT CALLBACK FindWindowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPAR
 
 // The system's message font (the one MessageBox uses), at the system's DPI. The size
 // given excludes the member Vista added, which older systems refuse and newer accept.
-static HFONT CreateMessageFont(HDC hdc)
+// NULL where the system names none: the controls then keep the system font, in which
+// the message is measured too.
+static HFONT CreateMessageFont()
 {
     NONCLIENTMETRICSW ncm;
     memset(&ncm, 0, sizeof ncm);
     ncm.cbSize = (UINT)((const char *)&ncm.iPaddedBorderWidth - (const char *)&ncm);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, ncm.cbSize, &ncm, 0))
-        return CreateFontIndirectW(&ncm.lfMessageFont);
-    LOGFONTW lf;
-    memset(&lf, 0, sizeof lf);
-    lf.lfHeight = -(kFallbackPoints * GetDeviceCaps(hdc, LOGPIXELSY) + 36) / 72;
-    lf.lfWeight = FW_NORMAL;
-    return CreateFontIndirectW(&lf);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, ncm.cbSize, &ncm, 0))
+        return NULL;
+    return CreateFontIndirectW(&ncm.lfMessageFont);
 }
 
 // Measures the font and the message on the screen's DC and lays the window out.
@@ -130,10 +127,7 @@ BOOL OpenFindWindow(FindProgress *lpWindow, HWND hwndOwner, LPCWSTR lpszMessage)
         return FALSE;
     g_lpOpenWindow = lpWindow;
 
-    HDC hdcScreen = GetDC(NULL);
-    lpWindow->hFont = CreateMessageFont(hdcScreen);
-    if (hdcScreen != NULL)
-        ReleaseDC(NULL, hdcScreen);
+    lpWindow->hFont = CreateMessageFont();
     FindLayout layout;
     MeasureAndLayOut(lpWindow->hFont, lpszMessage, &layout);
 
@@ -142,18 +136,21 @@ BOOL OpenFindWindow(FindProgress *lpWindow, HWND hwndOwner, LPCWSTR lpszMessage)
     const LONG cx = rcFrame.right - rcFrame.left;
     const LONG cy = rcFrame.bottom - rcFrame.top;
     RECT rcOwner, rcWork;
-    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &rcWork, 0))
-        SetRect(&rcWork, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &rcWork, 0)) {
+        rcWork.left = 0;
+        rcWork.top = 0;
+        rcWork.right = GetSystemMetrics(SM_CXSCREEN);
+        rcWork.bottom = GetSystemMetrics(SM_CYSCREEN);
+    }
     if (!GetWindowRect(hwndOwner, &rcOwner) || IsIconic(hwndOwner))
         rcOwner = rcWork;
     POINT pt = CentreFindWindow(&rcOwner, cx, cy, &rcWork);
 
     // The installer's own title, so that the window speaks its language.
     WCHAR szTitle[kTitleChars];
-    if (GetWindowTextW(hwndOwner, szTitle, kTitleChars) <= 0)
-        lstrcpynW(szTitle, kDefaultTitle, kTitleChars);
+    LPCWSTR lpszTitle = GetWindowTextW(hwndOwner, szTitle, kTitleChars) > 0 ? szTitle : kDefaultTitle;
 
-    lpWindow->hwnd = CreateWindowExW(kWindowExStyle, kClassName, szTitle, kWindowStyle, pt.x, pt.y, cx, cy,
+    lpWindow->hwnd = CreateWindowExW(kWindowExStyle, kClassName, lpszTitle, kWindowStyle, pt.x, pt.y, cx, cy,
                                      hwndOwner, NULL, lpWindow->hInstance, NULL);
     if (lpWindow->hwnd == NULL) {
         CloseFindWindow(lpWindow);
@@ -198,8 +195,16 @@ void ShowFindPort(FindProgress *lpWindow, LONG lIndex, FindPortState state, cons
             lpszWhat = L"nothing answered";
         break;
     }
+    // "COMn: " and the state: the port numbers are one digit, and every state fits.
     WCHAR szLine[kLineChars];
-    wsprintfW(szLine, L"COM%d: %s", (int)(lIndex + TVR_FIRST_SCAN_PORT), lpszWhat);
+    WCHAR *lpch = szLine;
+    for (const char *lpsz = "COM"; *lpsz != '\0'; ++lpsz)
+        *lpch++ = (WCHAR)*lpsz;
+    *lpch++ = (WCHAR)(L'0' + lIndex + TVR_FIRST_SCAN_PORT);
+    *lpch++ = L':';
+    *lpch++ = L' ';
+    while ((*lpch++ = *lpszWhat++) != L'\0') {
+    }
     SetWindowTextW(lpWindow->rghwndLines[lIndex], szLine);
 }
 

@@ -1,4 +1,4 @@
-// Reading the check's inputs and writing each action's log line, with no platform calls.
+// Reading the check's inputs and writing each action's log line (wsprintfA writes it).
 #include "msi/ActionText.h"
 
 #include "serial/CommParams.h"
@@ -18,44 +18,11 @@ static const char *const kRefusals[] = {
 };
 static_assert(sizeof kRefusals / sizeof kRefusals[0] == CHECK_INPUT_UNREADABLE + 1, "one reason per refusal");
 
-void StartLine(TextLine *pLine, char *pszBuffer, size_t cchBuffer)
+void PortNameOf(int nPort, char achName[kFindPortChars])
 {
-    pLine->pszText = pszBuffer;
-    pLine->cchSize = cchBuffer;
-    pLine->cchUsed = 0;
-    pszBuffer[0] = '\0';
-}
-
-void AppendText(TextLine *pLine, const char *pszText)
-{
-    char *pszEnd = pLine->pszText + pLine->cchUsed;
-    while (*pszText != '\0' && pLine->cchUsed + 1 < pLine->cchSize) {
-        *pszEnd++ = *pszText++;
-        ++pLine->cchUsed;
-    }
-    *pszEnd = '\0';
-}
-
-void AppendNumber(TextLine *pLine, DWORD dwValue)
-{
-    char achDigits[kNumberChars];
-    char *psz = achDigits + sizeof achDigits - 1;
-    *psz = '\0';
-    do {
-        *--psz = static_cast<char>('0' + dwValue % 10);
-        dwValue /= 10;
-    } while (dwValue != 0);
-    AppendText(pLine, psz);
-}
-
-void PortNameOf(int nPort, char *pszName, size_t cchName)
-{
-    TextLine line;
-    StartLine(&line, pszName, cchName);
-    if (nPort >= 1 && nPort <= 4) {
-        AppendText(&line, "COM");
-        AppendNumber(&line, static_cast<DWORD>(nPort));
-    }
+    achName[0] = '\0';
+    if (nPort >= 1 && nPort <= 4)
+        wsprintfA(achName, "COM%d", nPort);
 }
 
 CheckInput JudgeCheckInput(const CheckRequest *pRequest, DWORD *pdwBaud)
@@ -79,95 +46,52 @@ CheckInput JudgeCheckInput(const CheckRequest *pRequest, DWORD *pdwBaud)
     return CHECK_INPUT_OK;
 }
 
-// "; NAME=n" for an answer.
-static void AppendResult(TextLine *pLine, const char *pszName, const char *pszResult)
-{
-    AppendText(pLine, "; ");
-    AppendText(pLine, pszName);
-    AppendText(pLine, "=");
-    AppendText(pLine, pszResult);
-}
-
 // " NAME=value", or " NAME unset" for an empty value (the installer removes a property
-// set to nothing).
-static void AppendPort(TextLine *pLine, const char *pszName, const char *pszPort)
+// set to nothing), ends the find's and the telephony's lines.
+static const char *PortAssignment(const char *pszPort)
 {
-    AppendText(pLine, " ");
-    AppendText(pLine, pszName);
-    AppendText(pLine, *pszPort == '\0' ? " unset" : "=");
-    AppendText(pLine, pszPort);
+    return *pszPort == '\0' ? " unset" : "=";
 }
 
-void FormatFindLine(char *pszLine, size_t cchLine, int nResult, const char *pszPort)
+void FormatFindLine(char achLine[kLogLineChars], int nResult, const char *pszPort)
 {
-    TextLine line;
-    StartLine(&line, pszLine, cchLine);
-    AppendText(&line, kLinePrefix);
-    AppendText(&line, "COM1-COM4 searched: ");
-    const char *pszResult = "0";
-    if (nResult == 1) {
-        AppendText(&line, "a modem answers");
-        if (*pszPort != '\0')
-            AppendText(&line, " on ");
-        AppendText(&line, pszPort);
-        pszResult = "1";
-    } else if (nResult == -1) {
-        AppendText(&line, "the search could not run");
-        pszResult = "-1";
-    } else {
-        AppendText(&line, "no modem answers");
-    }
-    AppendResult(&line, TVR_PROPERTY_FIND_RESULT, pszResult);
-    AppendPort(&line, TVR_PROPERTY_FIND_PORT, pszPort);
+    const char *pszFound = "no modem answers";
+    if (nResult == 1)
+        pszFound = *pszPort != '\0' ? "a modem answers on " : "a modem answers";
+    else if (nResult == -1)
+        pszFound = "the search could not run";
+    else
+        nResult = 0;
+    wsprintfA(achLine, "%sCOM1-COM4 searched: %s%s; " TVR_PROPERTY_FIND_RESULT "=%d " TVR_PROPERTY_FIND_PORT "%s%s",
+              kLinePrefix, pszFound, nResult == 1 ? pszPort : "", nResult, PortAssignment(pszPort), pszPort);
 }
 
-void FormatCheckLine(char *pszLine, size_t cchLine, const CheckRequest *pRequest, CheckInput input, DWORD dwBaud,
+void FormatCheckLine(char achLine[kLogLineChars], const CheckRequest *pRequest, CheckInput input, DWORD dwBaud,
                      int nResult)
 {
-    TextLine line;
-    StartLine(&line, pszLine, cchLine);
-    AppendText(&line, kLinePrefix);
+    const int nShown = nResult == 1 ? 1 : 0;
     if (input != CHECK_INPUT_OK) {
-        AppendText(&line, "not checked: ");
-        AppendText(&line, kRefusals[input]);
         // A speed that is no number is shown, so that the package's mistake can be seen.
-        if (input == CHECK_INPUT_BAD_SPEED && pRequest->speedState == PROPERTY_SET) {
-            AppendText(&line, ": \"");
-            AppendText(&line, pRequest->pszSpeed);
-            AppendText(&line, "\"");
-        }
-    } else {
-        AppendText(&line, pRequest->pszPort);
-        AppendText(&line, " checked at ");
-        AppendNumber(&line, dwBaud);
-        if (pRequest->commandState == PROPERTY_SET) {
-            AppendText(&line, " bit/s with \"");
-            AppendText(&line, pRequest->pszCommand);
-            AppendText(&line, "\": ");
-        } else {
-            AppendText(&line, " bit/s without a command: ");
-        }
-        AppendText(&line, nResult == 1 ? "passed" : "failed");
+        const BOOL bShowSpeed = input == CHECK_INPUT_BAD_SPEED && pRequest->speedState == PROPERTY_SET;
+        wsprintfA(achLine, "%snot checked: %s%s%s%s; " TVR_PROPERTY_CHECK_RESULT "=%d", kLinePrefix, kRefusals[input],
+                  bShowSpeed ? ": \"" : "", bShowSpeed ? pRequest->pszSpeed : "", bShowSpeed ? "\"" : "", nShown);
+        return;
     }
-    AppendResult(&line, TVR_PROPERTY_CHECK_RESULT, nResult == 1 ? "1" : "0");
+    const BOOL bCommand = pRequest->commandState == PROPERTY_SET;
+    wsprintfA(achLine, "%s%s checked at %u bit/s %s%s%s: %s; " TVR_PROPERTY_CHECK_RESULT "=%d", kLinePrefix,
+              pRequest->pszPort, static_cast<unsigned>(dwBaud), bCommand ? "with \"" : "without a command",
+              bCommand ? pRequest->pszCommand : "", bCommand ? "\"" : "", nShown ? "passed" : "failed", nShown);
 }
 
-void FormatTelephonyLine(char *pszLine, size_t cchLine, int nResult, const char *pszPort)
+void FormatTelephonyLine(char achLine[kLogLineChars], int nResult, const char *pszPort)
 {
-    TextLine line;
-    StartLine(&line, pszLine, cchLine);
-    AppendText(&line, kLinePrefix);
-    AppendText(&line, "telephony asked: ");
-    const char *pszResult = "0";
-    if (nResult == 2) {
-        AppendText(&line, "a data modem at 9600 bit/s or more");
-        pszResult = "2";
-    } else if (nResult == 1) {
-        AppendText(&line, "data modems, none at 9600 bit/s or more");
-        pszResult = "1";
-    } else {
-        AppendText(&line, "no data modem, or no telephony");
-    }
-    AppendResult(&line, TVR_PROPERTY_TELEPHONY_RESULT, pszResult);
-    AppendPort(&line, TVR_PROPERTY_TELEPHONY_PORT, pszPort);
+    const char *pszFound = "no data modem, or no telephony";
+    if (nResult == 2)
+        pszFound = "a data modem at 9600 bit/s or more";
+    else if (nResult == 1)
+        pszFound = "data modems, none at 9600 bit/s or more";
+    else
+        nResult = 0;
+    wsprintfA(achLine, "%stelephony asked: %s; " TVR_PROPERTY_TELEPHONY_RESULT "=%d " TVR_PROPERTY_TELEPHONY_PORT "%s%s",
+              kLinePrefix, pszFound, nResult, PortAssignment(pszPort), pszPort);
 }

@@ -1,6 +1,6 @@
 // The pure half of the custom actions: the property names, reading the check's inputs,
-// and the one log line each action writes. No platform calls, so that every rule and
-// every line is tested alone.
+// and the one log line each action writes. Its one platform call is wsprintfA, which
+// writes each line, so that every rule and every line is tested alone.
 #ifndef TVR_MSI_ACTIONTEXT_H
 #define TVR_MSI_ACTIONTEXT_H
 
@@ -24,22 +24,11 @@
 // Room for the texts the actions read and write, the zero included.
 static const DWORD kPortNameChars = 256; // a port name, "COM3" or "\\.\COM12"
 static const DWORD kSpeedChars = 16;     // ten digits are the most a DWORD takes
-static const DWORD kLogLineChars = 1024; // the longest line: both texts whole, and the words
-static const DWORD kNumberChars = 12;    // a DWORD in decimal and its zero
-
-// A line being written into a fixed buffer: never overrun, always terminated; what does
-// not fit is dropped.
-struct TextLine {
-    char *pszText;
-    size_t cchSize; // the buffer, the zero included (at least 1)
-    size_t cchUsed; // characters written, without the zero
-};
-void StartLine(TextLine *pLine, char *pszBuffer, size_t cchBuffer);
-void AppendText(TextLine *pLine, const char *pszText);
-void AppendNumber(TextLine *pLine, DWORD dwValue);
+static const DWORD kLogLineChars = 1024; // a line: wsprintfA's most, and more than the longest needs
+static const DWORD kFindPortChars = 8;   // "COM1" to "COM4"
 
 // "COMn" for port number n (1 to 4, as the find reports); empty for anything else.
-void PortNameOf(int nPort, char *pszName, size_t cchName);
+void PortNameOf(int nPort, char achName[kFindPortChars]);
 
 // Whether the check can run, from what its three property reads found.
 enum CheckInput {
@@ -63,12 +52,13 @@ struct CheckRequest {
 // speed in *pdwBaud when nothing does.
 CheckInput JudgeCheckInput(const CheckRequest *pRequest, DWORD *pdwBaud);
 
-// The one log line of each action, into pszLine (cchLine characters, the zero included):
-// what was asked, what was found, and the properties set. nResult is the answer given
+// The one log line of each action: what was asked, what was found, and the properties
+// set. The longest inputs the actions read (a 255-character port, a 254-character
+// command) leave the line well inside kLogLineChars. nResult is the answer given
 // (the find's -1: the search could not run); the port is "COMn" or empty.
-void FormatFindLine(char *pszLine, size_t cchLine, int nResult, const char *pszPort);
-void FormatCheckLine(char *pszLine, size_t cchLine, const CheckRequest *pRequest, CheckInput input, DWORD dwBaud,
+void FormatFindLine(char achLine[kLogLineChars], int nResult, const char *pszPort);
+void FormatCheckLine(char achLine[kLogLineChars], const CheckRequest *pRequest, CheckInput input, DWORD dwBaud,
                      int nResult);
-void FormatTelephonyLine(char *pszLine, size_t cchLine, int nResult, const char *pszPort);
+void FormatTelephonyLine(char achLine[kLogLineChars], int nResult, const char *pszPort);
 
 #endif // TVR_MSI_ACTIONTEXT_H

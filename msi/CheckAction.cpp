@@ -34,7 +34,7 @@ extern "C" UINT __stdcall TVRMsiCheckPort(MSIHANDLE hInstall)
 
     WriteProperty(&session, TVR_PROPERTY_CHECK_RESULT, nResult == 1 ? "1" : "0");
     char achLine[kLogLineChars];
-    FormatCheckLine(achLine, sizeof achLine, &request, input, dwBaud, nResult);
+    FormatCheckLine(achLine, &request, input, dwBaud, nResult);
     WriteLogLine(&session, achLine);
 
     UnbindInstaller(&session);

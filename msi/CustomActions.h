@@ -2,7 +2,7 @@
 // package that runs it, sets the answer in public properties and writes one line to the
 // installer's log.
 //
-//   TVRMsiFindModem        FindModemPort (TVRFindModem, COM1 to COM4 at once, no window)
+//   TVRMsiFindModem        TVRFindModem (COM1 to COM4 at once, no window)
 //                          -> TVR_FIND_RESULT, TVR_FIND_PORT
 //   TVRMsiCheckPort        TVR_CHECK_PORT, TVR_CHECK_SPEED, TVR_CHECK_COMMAND -> JudgeCheckInput
 //                          -> TVRCheckCommParams -> TVR_CHECK_RESULT
@@ -20,10 +20,6 @@
 #include <windows.h>
 
 #include "msi/MsiDefs.h"
-
-// The find the action asks: 1 and the port number (1 to 4) of a modem that answers on
-// COM1 to COM4, 0 and 0 when none does, -1 when the search could not run.
-int FindModemPort(int *pnPort);
 
 extern "C" UINT __stdcall TVRMsiFindModem(MSIHANDLE hInstall);
 extern "C" UINT __stdcall TVRMsiCheckPort(MSIHANDLE hInstall);

@@ -6,8 +6,10 @@
 #include "msi/InstallerSession.h"
 
 // The search behind the action: the four ports at once, without a window (a custom
-// action has no owner to show one over), so the answer comes in one port's time.
-int FindModemPort(int *pnPort)
+// action has no owner to show one over), so the answer comes in one port's time: 1 and
+// the port number (1 to 4) of a modem that answers, 0 and 0 when none does, -1 when the
+// search could not run.
+static int FindModemPort(int *pnPort)
 {
     return TVRFindModem(NULL, NULL, pnPort, 0);
 }
@@ -23,13 +25,13 @@ extern "C" UINT __stdcall TVRMsiFindModem(MSIHANDLE hInstall)
     // -1: the search could not run, which is not an answer about the modem.
     if (nResult != 1 && nResult != -1)
         nResult = 0;
-    char achPort[kNumberChars + 4];
-    PortNameOf(nResult == 1 ? nPort : 0, achPort, sizeof achPort);
+    char achPort[kFindPortChars];
+    PortNameOf(nResult == 1 ? nPort : 0, achPort);
 
     WriteProperty(&session, TVR_PROPERTY_FIND_RESULT, nResult == 1 ? "1" : nResult == -1 ? "-1" : "0");
     WriteProperty(&session, TVR_PROPERTY_FIND_PORT, achPort);
     char achLine[kLogLineChars];
-    FormatFindLine(achLine, sizeof achLine, nResult, achPort);
+    FormatFindLine(achLine, nResult, achPort);
     WriteLogLine(&session, achLine);
 
     UnbindInstaller(&session);

@@ -22,7 +22,7 @@ extern "C" UINT __stdcall TVRMsiModemAvailable(MSIHANDLE hInstall)
     WriteProperty(&session, TVR_PROPERTY_TELEPHONY_RESULT, nResult == 2 ? "2" : nResult == 1 ? "1" : "0");
     WriteProperty(&session, TVR_PROPERTY_TELEPHONY_PORT, achPort);
     char achLine[kLogLineChars];
-    FormatTelephonyLine(achLine, sizeof achLine, nResult, achPort);
+    FormatTelephonyLine(achLine, nResult, achPort);
     WriteLogLine(&session, achLine);
 
     UnbindInstaller(&session);

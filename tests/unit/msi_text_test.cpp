@@ -59,7 +59,7 @@ TEST_P(ParseSpeedTest, TakesDigitsOnlyWithinADword)
 INSTANTIATE_TEST_SUITE_P(Texts, ParseSpeedTest, ::testing::ValuesIn(kSpeedCases),
                          [](const ::testing::TestParamInfo<SpeedCase> &info) { return info.param.pszName; });
 
-// --- Port names and the bounded line ---------------------------------------------------
+// --- Port names ---------------------------------------------------
 
 TEST(PortNameOf, NamesTheFourPortsTheFindTries)
 {
@@ -68,54 +68,10 @@ TEST(PortNameOf, NamesTheFourPortsTheFindTries)
         const char *pszName;
     } kCases[] = {{1, "COM1"}, {2, "COM2"}, {3, "COM3"}, {4, "COM4"}, {0, ""}, {5, ""}, {-1, ""}};
     for (const auto &c : kCases) {
-        char ach[16];
+        char ach[kFindPortChars];
         memset(ach, 'X', sizeof ach);
-        PortNameOf(c.nPort, ach, sizeof ach);
+        PortNameOf(c.nPort, ach);
         EXPECT_STREQ(c.pszName, ach) << "port " << c.nPort;
-    }
-}
-
-TEST(TextLine, KeepsWhatFitsAndStaysTerminated)
-{
-    const struct {
-        const char *pszName;
-        size_t cchBuffer;
-        const char *pszFirst;
-        const char *pszSecond;
-        const char *pszLine;
-    } kCases[] = {
-        {"BothFit", 16, "COM3 ", "9600", "COM3 9600"},
-        {"ExactlyFull", 10, "COM3 ", "9600", "COM3 9600"},
-        {"SecondCut", 9, "COM3 ", "9600", "COM3 960"},
-        {"FirstCut", 8, "telvarid: ", "x", "telvari"},
-        {"OnlyTheZero", 1, "abc", "def", ""},
-        {"NothingAfterAFullLine", 4, "abc", "d", "abc"},
-    };
-    for (const auto &c : kCases) {
-        char ach[32];
-        memset(ach, 'X', sizeof ach);
-        TextLine line;
-        StartLine(&line, ach, c.cchBuffer);
-        AppendText(&line, c.pszFirst);
-        AppendText(&line, c.pszSecond);
-        EXPECT_STREQ(c.pszLine, ach) << c.pszName;
-        EXPECT_EQ(strlen(c.pszLine), line.cchUsed) << c.pszName;
-        EXPECT_EQ('X', ach[c.cchBuffer]) << c.pszName << ": wrote past the buffer";
-    }
-}
-
-TEST(TextLine, WritesNumbersInDecimal)
-{
-    const struct {
-        DWORD dw;
-        const char *psz;
-    } kCases[] = {{0, "0"}, {7, "7"}, {9600, "9600"}, {4294967295u, "4294967295"}};
-    for (const auto &c : kCases) {
-        char ach[kNumberChars];
-        TextLine line;
-        StartLine(&line, ach, sizeof ach);
-        AppendNumber(&line, c.dw);
-        EXPECT_STREQ(c.psz, ach);
     }
 }
 
@@ -176,7 +132,7 @@ TEST_P(JudgeCheckInputTest, StopsAtTheFirstUnusableInputAndSaysWhy)
         return;
     }
     char achLine[kLogLineChars];
-    FormatCheckLine(achLine, sizeof achLine, &c.request, c.input, 0, 0);
+    FormatCheckLine(achLine, &c.request, c.input, 0, 0);
     EXPECT_STREQ(c.pszLine, achLine);
 }
 
@@ -221,7 +177,7 @@ TEST(FormatCheckLine, SaysWhatWasCheckedAndTheAnswer)
     };
     for (const auto &c : kCases) {
         char achLine[kLogLineChars];
-        FormatCheckLine(achLine, sizeof achLine, &c.request, CHECK_INPUT_OK, c.dwBaud, c.nResult);
+        FormatCheckLine(achLine, &c.request, CHECK_INPUT_OK, c.dwBaud, c.nResult);
         EXPECT_STREQ(c.pszLine, achLine) << c.pszName;
     }
 }
@@ -234,7 +190,7 @@ TEST(FormatCheckLine, TheLongestInputsFitTheLine)
     CheckRequest request = {PROPERTY_SET, strPort.c_str(), PROPERTY_SET, "4294967295", PROPERTY_SET,
                             strCommand.c_str()};
     char achLine[kLogLineChars];
-    FormatCheckLine(achLine, sizeof achLine, &request, CHECK_INPUT_OK, 4294967295u, 0);
+    FormatCheckLine(achLine, &request, CHECK_INPUT_OK, 4294967295u, 0);
     const std::string strLine = achLine;
     EXPECT_EQ("telvarid: " + strPort + " checked at 4294967295 bit/s with \"" + strCommand +
                   "\": failed; TVR_CHECK_RESULT=0",
@@ -255,7 +211,7 @@ TEST(FormatFindLine, SaysWhereAModemAnswers)
     };
     for (const auto &c : kCases) {
         char achLine[kLogLineChars];
-        FormatFindLine(achLine, sizeof achLine, c.nResult, c.pszPort);
+        FormatFindLine(achLine, c.nResult, c.pszPort);
         EXPECT_STREQ(c.pszLine, achLine);
     }
 }
@@ -281,7 +237,7 @@ TEST(FormatTelephonyLine, SaysWhatTheServiceLists)
     };
     for (const auto &c : kCases) {
         char achLine[kLogLineChars];
-        FormatTelephonyLine(achLine, sizeof achLine, c.nResult, c.pszPort);
+        FormatTelephonyLine(achLine, c.nResult, c.pszPort);
         EXPECT_STREQ(c.pszLine, achLine);
     }
 }
