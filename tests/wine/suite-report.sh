@@ -65,19 +65,24 @@ tvr_expect_line "telvarid.dll: Z:${report_stage//\//\\}\\same\\telvarid.dll, $([
 # Pins COM5-COM9 to links this suite owns (COM7's and COM9's at emulators) and restarts
 # the wineserver, so that the mount manager maps them; report_unpin undoes it.
 report_pin() {
-    local n
-    for n in 5 6 7 8 9; do
-        wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$TVR_RIG_DIR/ports/com$n" /f >/dev/null 2>&1
-    done
+    report_ports_reg "\"COM@N@\"=\"$TVR_RIG_DIR/ports/com@N@\""
     tvr_wineserver_restart
 }
 report_unpin() {
     local n
-    for n in 5 6 7 8 9; do
-        wine reg delete 'HKLM\Software\Wine\Ports' /v "COM$n" /f >/dev/null 2>&1 || true
-        tvr_port_none "$n"
-    done
+    report_ports_reg '"COM@N@"=-'
+    for n in 5 6 7 8 9; do tvr_port_none "$n"; done
     tvr_wineserver_restart
+}
+# One regedit for the five values (each Windows program started costs seconds in the
+# guest): LINE is the value's line, with COMn's number for each @N@.
+report_ports_reg() {
+    local file=$TVR_LOG_DIR/ports.reg n
+    {
+        printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+        for n in 5 6 7 8 9; do printf '%s\r\n' "${1//@N@/$n}"; done
+    } >"$file"
+    wine regedit /s "$file" >/dev/null 2>&1 || true
 }
 
 tvr_case "a modem on COM7, which the scan never tries: probed, and said so"
