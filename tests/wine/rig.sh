@@ -294,7 +294,7 @@ vm_lane() {
 }
 
 vm_session() {
-    local suite shared=() alone=() claims lane pids=() start=$SECONDS
+    local suite ordered shared=() alone=() claims lane pids=() start=$SECONDS
     mkdir -p "$TVR_RIG_ROOT/x86/logs"
     # The lanes' prefixes at once from the template (each restore is mostly one
     # processor's gunzip); without one, the first lane makes it and the others follow.
@@ -303,9 +303,11 @@ vm_session() {
         if [[ -f $(vm_template) ]]; then pids+=($!); else wait "$!" || return 1; fi
     done
     for lane in "${pids[@]}"; do wait "$lane" || return 1; done
+    # No process substitution: the guest has no /dev/fd.
+    ordered=$(vm_queue_order "$@")
     while IFS= read -r suite; do
         if grep -q '^# tvr-session: alone' "$suite"; then alone+=("$suite"); else shared+=("$suite"); fi
-    done < <(vm_queue_order "$@")
+    done <<<"$ordered"
     claims=$(mktemp -d "${TMPDIR:-/tmp}/tvr-queue.XXXXXX")
     pids=()
     for lane in $(seq 1 $vm_lanes); do
