@@ -376,7 +376,7 @@ arches)
         if [[ -z $reason ]]; then runnable+=("$arch"); else echo "rig: $arch: $reason" >&2; fi
     done
     if [[ $(x86_route) == vm ]]; then
-        echo "rig: this kernel runs no 32-bit programs, so the PE32 suites run in a guest under qemu-system-x86_64 (software emulation: about 35 minutes for all of them, plus a few minutes the first time, to fill the guest cache)" >&2
+        echo "rig: this kernel runs no 32-bit programs, so the PE32 suites run in a guest under qemu-system-x86_64 (software emulation, two suites at a time: about 30 minutes for all of them, plus a few minutes the first time, to fill the guest cache)" >&2
     fi
     echo "${runnable[*]+"${runnable[*]}"}"
     ;;
