@@ -58,6 +58,8 @@ endif()
 # passed or failed exactly as a native run. The guest's session holds no lock: the
 # native suites run beside it, while the guest's own suites keep their timing honest by
 # measuring against a reference taken in the guest at the same time (suite-hostile.sh).
+# In the guest the suites run in two lanes (tests/wine/rig.sh vm_session); those whose
+# checks hold a fixed duration run there alone.
 # Only where neither route can run does a test exit with 77 after a line that says why:
 # CTest lists it as skipped.
 set(TVR_DLL_DIR "${CMAKE_SOURCE_DIR}/build/dll" CACHE PATH "build folder of the dll preset (PE32)")

@@ -91,23 +91,28 @@ tvr_cost_end() {
     fi
 }
 
-# Dialog tests need a display: a private Xvfb on a free display number.
+# Dialog tests need a display: a private Xvfb. It picks the free display number itself
+# (-displayfd: it takes the number's lock file atomically and writes the number once it
+# accepts connections), since two suites starting at once (the guest's two lanes, or
+# native suites beside one another) would both see the same number free by its lock file.
 tvr_start_display() {
     if ! command -v Xvfb >/dev/null; then return 0; fi
-    local n
-    for n in $(seq 91 140); do
-        if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then
-            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-            TVR_XVFB_PID=$!
-            export DISPLAY=":$n"
-            local i
-            for i in $(seq 1 50); do
-                [[ -e /tmp/.X11-unix/X$n ]] && return 0
-                sleep 0.1
-            done
-            return 0
-        fi
-    done
+    local fifo n=""
+    fifo=$(mktemp -u "${TMPDIR:-/tmp}/tvr-display.XXXXXX")
+    mkfifo -m 600 "$fifo" || return 0
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    TVR_XVFB_PID=$!
+    # Xvfb closes its end without a number when it cannot start: the read ends at once.
+    read -r -t 60 n <"$fifo" || true
+    rm -f "$fifo"
+    if [[ $n =~ ^[0-9]+$ ]]; then
+        export DISPLAY=":$n"
+    else
+        echo "rig: Xvfb gave no display number; the suite runs without a display" >&2
+        kill "$TVR_XVFB_PID" 2>/dev/null || true
+        wait "$TVR_XVFB_PID" 2>/dev/null || true
+        TVR_XVFB_PID=""
+    fi
 }
 
 # Setup programs such as NSIS installers let a plug-in's DLL find other DLLs only in the

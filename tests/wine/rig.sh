@@ -122,6 +122,8 @@ unavailable_reason() {
 use_arch() {
     TVR_ARCH=$1
     local dir=$TVR_RIG_ROOT/$TVR_ARCH loader
+    # The guest's second lane (vm_session) has a rig folder of its own beside the first.
+    [[ ${TVR_RIG_LANE:-1} == 1 ]] || dir+=-lane$TVR_RIG_LANE
     case $TVR_ARCH in
     x86) export WINEARCH=win32 TVR_DLL_DIR=$TVR_DLL32_DIR; loader=$wine32_loader ;;
     x64) export WINEARCH=win64 TVR_DLL_DIR=$TVR_DLL64_DIR; loader=$wine64_loader ;;
@@ -179,16 +181,22 @@ fenced() {
 # Where the PE32 build runs in the guest: this rig, with the same arguments, inside it.
 readonly vm_timeout=${TVR_VM_TIMEOUT:-4500}
 in_vm() {
-    TVR_IN_VM=1 "$root/tests/vm/run.sh" --timeout "$vm_timeout" --tmpfs "$TVR_RIG_ROOT/x86/prefix" -- \
-        "$here/rig.sh" "$@"
+    local tmpfs=(--tmpfs "$TVR_RIG_ROOT/x86/prefix")
+    [[ $1 != session-guest ]] || tmpfs+=(--tmpfs "$TVR_RIG_ROOT/x86-lane2/prefix")
+    TVR_IN_VM=1 "$root/tests/vm/run.sh" --timeout "$vm_timeout" "${tmpfs[@]}" -- "$here/rig.sh" "$@"
 }
 
 # In the guest: the x86 prefix on its tmpfs, from the cached template when there is one
 # (about 15 s against one to two minutes of wineboot), else made and saved as the template.
-vm_prefix() {
-    local cache=${TVR_VM_CACHE:-/var/cache/telvarid-vm} key template old
+vm_template() {
+    local cache=${TVR_VM_CACHE:-/var/cache/telvarid-vm} key
     key=$( (dpkg-query -W -f='${Version} ' wine32:i386 fonts-wine; declare -f make_prefix) | sha256sum | cut -c1-16)
-    template=$cache/prefix-win32-$key.tar.gz
+    echo "$cache/prefix-win32-$key.tar.gz"
+}
+
+vm_prefix() {
+    local template old
+    template=$(vm_template)
     if [[ -f $template ]]; then
         tar -xzf "$template" -C "$WINEPREFIX"
         old=$(cat "$WINEPREFIX/.tvr-ports")
@@ -226,21 +234,93 @@ ensure_prefix() {
     fi
 }
 
-# In the guest: the prefix, then each suite, its output in vm/NAME.log, its exit status
-# in vm/NAME.rc and its seconds in vm/NAME.time; one line per suite to the caller.
-vm_session() {
-    local out=$TVR_RIG_DIR/vm suite name start rc
-    ensure_prefix
+# In the guest: every suite, in two lanes at once. One suite keeps less than one of the
+# guest's two processors busy on average (it waits on emulated lines, time-outs and
+# Wine's servers), so two workers take suites from one queue, longest first, so that
+# the last to start are short. Each lane has its own rig folder: its own prefix (on its
+# own tmpfs), port links, logs, stages and wineserver; $TVR_RIG_ROOT/x86 is the first
+# lane's, $TVR_RIG_ROOT/x86-lane2 the second's. A suite marked "# tvr-session: alone"
+# (a check against a fixed duration that the other lane's load could tip) runs at the
+# end, with the other lane idle. Each suite's output lands in vm/NAME.log, its exit
+# status in vm/NAME.rc, its seconds in vm/NAME.time and its cost line in the first
+# lane's logs folder (where make test's table reads it); one line per suite to the
+# caller.
+readonly vm_lanes=2
+
+# The seconds each suite took in the guest when last measured (one suite at a time,
+# beside the native suites): the order of the queue where no session left its times.
+declare -A vm_suite_seconds=([dialog]=334 [find]=291 [report]=274 [scan]=224 [check]=211
+    [dist]=160 [msi]=120 [hostile]=114 [nsis]=76 [soak]=76 [telephony]=74 [frame]=25 [installer]=25)
+
+# Prints the suites longest first: the previous session's NAME.time (kept in vm-last
+# by the session), else the figure above, else 100 s for a suite never measured.
+vm_queue_order() {
+    local suite name secs
     for suite in "$@"; do
         name=$(basename "$suite" .sh)
         name=${name#suite-}
-        start=$SECONDS
-        rc=0
-        TVR_RIG_DIR=$TVR_RIG_ROOT TVR_DLL_DIR=$TVR_DLL32_DIR "$here/rig.sh" run x86 "$suite" >"$out/$name.log" 2>&1 || rc=$?
-        echo $((SECONDS - start)) >"$out/$name.time"
-        echo "$rc" >"$out/$name.rc"
-        echo "rig: guest: wine32.$name exit $rc in $((SECONDS - start)) s"
+        secs=$(cat "$TVR_RIG_ROOT/x86/vm-last/$name.time" 2>/dev/null || true)
+        [[ $secs =~ ^[0-9]+$ ]] || secs=${vm_suite_seconds[$name]:-100}
+        printf '%s\t%s\n' "$secs" "$suite"
+    done | sort -t$'\t' -k1,1nr -s | cut -f2-
+}
+
+# Runs SUITE in LANE; its results land in vm/.
+vm_run_suite() {
+    local lane=$1 suite=$2 out=$TVR_RIG_ROOT/x86/vm name start rc=0 where=""
+    name=$(basename "$suite" .sh)
+    name=${name#suite-}
+    start=$SECONDS
+    TVR_RIG_DIR=$TVR_RIG_ROOT TVR_RIG_LANE=$lane TVR_DLL_DIR=$TVR_DLL32_DIR "$here/rig.sh" run x86 "$suite" \
+        >"$out/$name.log" 2>&1 || rc=$?
+    if [[ $lane != 1 ]]; then
+        cp "$TVR_RIG_ROOT/x86-lane$lane/logs/suite-$name.cost" "$TVR_RIG_ROOT/x86/logs/" 2>/dev/null || true
+        where=", lane $lane"
+    fi
+    echo $((SECONDS - start)) >"$out/$name.time"
+    echo "$rc" >"$out/$name.rc"
+    echo "rig: guest: wine32.$name exit $rc in $((SECONDS - start)) s$where"
+}
+
+# One lane's worker: takes the next suite nobody has taken (mkdir claims it atomically).
+vm_lane() {
+    local lane=$1 claims=$2 i=0 suite
+    shift 2
+    for suite in "$@"; do
+        i=$((i + 1))
+        mkdir "$claims/$i" 2>/dev/null || continue
+        vm_run_suite "$lane" "$suite"
     done
+}
+
+vm_session() {
+    local suite ordered shared=() alone=() claims lane pids=() start=$SECONDS
+    mkdir -p "$TVR_RIG_ROOT/x86/logs"
+    # The lanes' prefixes at once from the template (each restore is mostly one
+    # processor's gunzip); without one, the first lane makes it and the others follow.
+    for lane in $(seq 1 $vm_lanes); do
+        (TVR_RIG_LANE=$lane use_arch x86 && ensure_prefix) &
+        if [[ -f $(vm_template) ]]; then pids+=($!); else wait "$!" || return 1; fi
+    done
+    for lane in "${pids[@]}"; do wait "$lane" || return 1; done
+    # No process substitution: the guest has no /dev/fd.
+    ordered=$(vm_queue_order "$@")
+    while IFS= read -r suite; do
+        if grep -q '^# tvr-session: alone' "$suite"; then alone+=("$suite"); else shared+=("$suite"); fi
+    done <<<"$ordered"
+    claims=$(mktemp -d "${TMPDIR:-/tmp}/tvr-queue.XXXXXX")
+    pids=()
+    for lane in $(seq 1 $vm_lanes); do
+        vm_lane "$lane" "$claims" "${shared[@]+"${shared[@]}"}" &
+        pids+=($!)
+    done
+    # A lane that stops early leaves its suites without results, which report names.
+    wait "${pids[@]}" || true
+    rm -rf "$claims"
+    for suite in "${alone[@]+"${alone[@]}"}"; do
+        vm_run_suite 1 "$suite"
+    done
+    echo "rig: guest: $# suites in $((SECONDS - start)) s, $vm_lanes lanes; memory left: $(awk '$1 == "MemAvailable:" { printf "%d MiB", $2 / 1024 }' /proc/meminfo)"
 }
 
 case "${1:-}" in
@@ -252,6 +332,12 @@ session)
     shift 2
     if [[ $arch == x86 && $(x86_route) == vm ]]; then
         mkdir -p "$TVR_RIG_ROOT/x86"
+        # The last session's times order this one's queue.
+        if compgen -G "$TVR_RIG_ROOT/x86/vm/*.time" >/dev/null; then
+            rm -rf "$TVR_RIG_ROOT/x86/vm-last"
+            mkdir -p "$TVR_RIG_ROOT/x86/vm-last"
+            cp "$TVR_RIG_ROOT"/x86/vm/*.time "$TVR_RIG_ROOT/x86/vm-last/"
+        fi
         rm -rf "$TVR_RIG_ROOT/x86/vm"
         mkdir -p "$TVR_RIG_ROOT/x86/vm"
         echo "rig: this kernel runs no 32-bit programs: the PE32 suites run in a guest under qemu-system-x86_64 (software emulation), all in one boot"
@@ -290,7 +376,7 @@ arches)
         if [[ -z $reason ]]; then runnable+=("$arch"); else echo "rig: $arch: $reason" >&2; fi
     done
     if [[ $(x86_route) == vm ]]; then
-        echo "rig: this kernel runs no 32-bit programs, so the PE32 suites run in a guest under qemu-system-x86_64 (software emulation: about 35 minutes for all of them, plus a few minutes the first time, to fill the guest cache)" >&2
+        echo "rig: this kernel runs no 32-bit programs, so the PE32 suites run in a guest under qemu-system-x86_64 (software emulation, two suites at a time: about 30 minutes for all of them, plus a few minutes the first time, to fill the guest cache)" >&2
     fi
     echo "${runnable[*]+"${runnable[*]}"}"
     ;;

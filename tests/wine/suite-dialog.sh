@@ -470,7 +470,8 @@ if ((TVR_CASE_FAILED)); then printf '%s\n' "$OUT" | sed 's/^/        | /'; fi
 
 # Screenshots, cropped to the dialog.
 dialog_shot() {
-    local name=$1 out=$TVR_LOG_DIR/$1.out png=$TVR_DLL_DIR/../$1.png
+    # One file per build: the guest's PE32 run and the native PE32+ run overlap.
+    local name=$1 out=$TVR_LOG_DIR/$1.out png=$TVR_DLL_DIR/../$1-$TVR_ARCH.png
     shift
     rm -f "$png"
     (cd "$TVR_DLL_DIR" && timeout 120 wine tvrhost.exe dialog "$@" --hold 4000 >"$out" 2>/dev/null) &

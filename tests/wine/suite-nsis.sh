@@ -5,6 +5,10 @@
 # the amd64-unicode one; each route runs its own. Every expectation is a literal: what
 # a script pops, as the example writes it to tvrmodem-answers.txt, and what the stack
 # probes appended to it (tests/wine/installer/tvrmodem-contract.nsh) saw.
+# In the guest's two-lane session it runs alone: the installer's window must answer
+# every WM_NULL of the watch within one second, a fixed bound that the other lane's
+# programs, taking the processor from the installer's thread, could cross.
+# tvr-session: alone
 source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
 
 nsis_stage=$TVR_RIG_DIR/stage-nsis
