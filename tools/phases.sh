@@ -28,12 +28,12 @@ summary)
     if [[ -f $junit ]]; then
         # Each test's own time, summed by kind; tests run two at a time, so the sums can
         # exceed the phase's wall time.
+        echo "  CTest, each kind's tests added up (two run at a time):"
         grep -o '<testcase name="[^"]*"[^>]*time="[0-9.]*"' "$junit" |
             sed -E 's/<testcase name="([^"]*)".*time="([0-9.]*)"/\1 \2/' |
             awk '{ split($1, p, "."); k = p[1]; if (k == "wine32" && $1 == "wine32.prefix") k = "wine32.prefix (the guest)";
                    else if (k == "wine32" || k == "wine64") k = k " suites"; s[k] += $2; n[k]++ }
-                 END { printf "  CTest, each kind'"'"'s tests added up (two run at a time):\n";
-                       for (k in s) printf "    %-32s %6.0f s in %d tests\n", k, s[k], n[k] }' | sort
+                 END { for (k in s) printf "    %-32s %6.0f s in %d tests\n", k, s[k], n[k] }' | sort
     fi
     for arch in x86 x64; do
         costs=("$rig/$arch"/logs/*.cost)
