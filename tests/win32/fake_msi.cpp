@@ -43,8 +43,6 @@ struct Registrar {
     Registrar() { AddResetHook(ResetMsi); }
 } g_registrar;
 
-std::string Str(const char *psz) { return psz ? "\"" + std::string(psz) + "\"" : std::string("NULL"); }
-
 // What the installer's formatting makes of a record: "[n]" is field n, and the rest is
 // copied as it stands (the actions use no other kind of reference).
 std::string Format(const Record &record)

@@ -172,6 +172,11 @@ std::string Ptr(const void *p)
     return p ? Hex(reinterpret_cast<uintptr_t>(p)) : std::string("NULL");
 }
 
+std::string Str(const char *psz)
+{
+    return psz ? "\"" + std::string(psz) + "\"" : std::string("NULL");
+}
+
 // The counting heap, reached through the linker's --wrap=malloc and --wrap=free.
 void *HeapAlloc(size_t cb, void *(*pfnReal)(size_t))
 {

@@ -63,9 +63,10 @@ std::vector<size_t> AllocSizes();
 bool IsLiveBlock(const void *p);
 size_t BlockSize(const void *p);
 
-// Formats a pointer or number the same way in every log line.
+// Formats a pointer, number or text the same way in every log line.
 std::string Hex(uint64_t v);
 std::string Ptr(const void *p);
+std::string Str(const char *psz); // "text" in quotes, or NULL
 
 } // namespace fake
 

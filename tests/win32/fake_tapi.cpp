@@ -59,8 +59,6 @@ std::string Block(const void *p)
     return cb ? "block" + std::to_string(cb) : Ptr(p);
 }
 
-std::string Str(const char *psz) { return psz ? "\"" + std::string(psz) + "\"" : std::string("NULL"); }
-
 // The service trusts the dwTotalSize the application set, as a real one does.
 DWORD TotalSize(const BYTE *p) { DWORD dw; memcpy(&dw, p, 4); return dw; }
 void Put(BYTE *p, DWORD cb, DWORD dwOffset, DWORD dwValue)
@@ -311,7 +309,7 @@ static const DWORD kSearchSystem32 = 0x00000800;
 
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
 {
-    RecordCall("LoadLibraryExA(" + tapi::Str(lpLibFileName) + ", " + Ptr(hFile) + ", " + Hex(dwFlags) + ")");
+    RecordCall("LoadLibraryExA(" + Str(lpLibFileName) + ", " + Ptr(hFile) + ", " + Hex(dwFlags) + ")");
     tapi::State &s = tapi::S();
     const tapi::Scenario &sc = s.scenario;
     if (TakeFailure("LoadLibraryExA"))
@@ -381,7 +379,7 @@ UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
-    RecordCall("GetProcAddress(" + Ptr(hModule) + ", " + tapi::Str(lpProcName) + ")");
+    RecordCall("GetProcAddress(" + Ptr(hModule) + ", " + Str(lpProcName) + ")");
     tapi::State &s = tapi::S();
     if (hModule && hModule == msi::LoadedModule() && IsOpenHandle(reinterpret_cast<HANDLE>(hModule)))
         return msi::LookUp(lpProcName);
