@@ -34,9 +34,11 @@ protected:
             EXPECT_TRUE(t.bClosed) << szWhy << ": a thread handle left open";
             EXPECT_LE(t.dwEnd, fake::Now()) << szWhy << ": the call returned before a thread ended";
         }
-        for (const char *szPort : {"COM1", "COM2", "COM3", "COM4"})
-            if (HasPort(szPort))
+        for (const char *szPort : {"COM1", "COM2", "COM3", "COM4"}) {
+            if (HasPort(szPort)) {
                 EXPECT_EQ(GetPort(szPort).hOpen, nullptr) << szWhy << ": " << szPort << " left open";
+            }
+        }
         EXPECT_FALSE(fake::findwindow::IsOpen()) << szWhy;
     }
 };
@@ -185,8 +187,9 @@ TEST_F(FindTest, CancelEndsEveryProbeClosesEveryPortAndReturnsMinusOneWithin500M
             EXPECT_EQ(events.back(), "close");
             EXPECT_NE(std::find(events.begin(), events.end(), "cancel"), events.end()) << strWhy;
             // In turn, no port after the one probing at the Cancel was opened.
-            if (dwFlags && dwCancelAt < kSilentPortMs)
+            if (dwFlags && dwCancelAt < kSilentPortMs) {
                 EXPECT_EQ(GetPort("COM2").nOpens, 0) << strWhy;
+            }
         }
     }
 }

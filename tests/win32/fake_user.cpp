@@ -41,7 +41,7 @@ const uintptr_t uFontBase = 0xA0000;   // fake HFONT values: base + 16 * index; 
 struct UserState {
     std::vector<Window> windows;
     std::map<int, int> metrics;
-    std::vector<Font> fonts{Font{"system", 250, 39}};
+    std::vector<Font> fonts{Font{"system", 250, 39, {}}};
     int nScale = 1;
     int nOrigin = 0;
     HWND hFocus = nullptr;
@@ -231,7 +231,7 @@ void SetTextExtent(LONG cxLogical, LONG cyLogical)
 
 HFONT NewFont(const char *pszName, LONG cxLogical, LONG cyLogical)
 {
-    U().fonts.push_back(Font{pszName, cxLogical, cyLogical});
+    U().fonts.push_back(Font{pszName, cxLogical, cyLogical, {}});
     return reinterpret_cast<HFONT>(uFontBase + 16 * (U().fonts.size() - 1));
 }
 
