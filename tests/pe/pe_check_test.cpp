@@ -539,14 +539,15 @@ TEST_P(PluginFile, ImportsExactlyWhatItsCodeAndNsisPluginLibraryCall)
         dlls.push_back(strDll);
         std::vector<std::string> functions = imp.functions;
         std::sort(functions.begin(), functions.end());
-        if (strDll == "kernel32.dll")
+        if (strDll == "kernel32.dll") {
             EXPECT_EQ(GetParam().kernel32, functions);
-        else if (strDll == "user32.dll")
+        } else if (strDll == "user32.dll") {
             EXPECT_EQ(GetParam().user32, functions);
-        else if (strDll == "gdi32.dll")
+        } else if (strDll == "gdi32.dll") {
             EXPECT_EQ(kPluginGdi32, functions);
-        else if (strDll == "msvcrt.dll")
+        } else if (strDll == "msvcrt.dll") {
             EXPECT_EQ((std::vector<std::string>{"free", "malloc"}), functions);
+        }
     }
     std::sort(dlls.begin(), dlls.end());
     EXPECT_EQ((std::vector<std::string>{"gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}), dlls);
