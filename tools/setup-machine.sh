@@ -36,7 +36,7 @@ done
 
 missing=()
 for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep "install ok installed" >/dev/null; then
         missing+=("$p")
     fi
 done
@@ -51,7 +51,7 @@ if [[ " $* " == *" wine "* ]] && ! "$(dirname "$0")/../tests/vm/image.sh" --kern
 fi
 if ((${#missing[@]} > 0)); then
     echo "setup: installing ${missing[*]}"
-    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
         $sudo dpkg --add-architecture i386
     fi
     $sudo apt-get update -qq

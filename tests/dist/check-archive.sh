@@ -132,7 +132,7 @@ contents)
         "$major" "$minor" "$patch" "$version")
     [[ $header == "$wanted" ]] && pass "telvarid.h names version $version" ||
         fail "telvarid.h names: $(echo $header)"
-    tr -d '\r' <"$root/CHANGELOG.txt" | grep -q -x -F "$version" && pass "CHANGELOG.txt has an entry for $version" ||
+    tr -d '\r' <"$root/CHANGELOG.txt" | grep -x -F "$version" >/dev/null && pass "CHANGELOG.txt has an entry for $version" ||
         fail "CHANGELOG.txt has no entry headed $version"
     # What an installer author asks, answered where the author reads first (the text's
     # line breaks and indents read as single spaces).
@@ -152,7 +152,7 @@ that Inno Setup's [Code] runs on the window thread|[Code] runs on the wizard's w
 that the licence notice travels with the installer|an installer that contains telvarid.dll must carry LICENSE
 which Windows versions it runs on|Windows versions:
 PHRASES
-    tr -d '\r' <"$root/examples/inno/modem.iss" | grep -q -E '^Source: .*telvarid\.dll"; Flags: dontcopy noencryption$' &&
+    tr -d '\r' <"$root/examples/inno/modem.iss" | grep -E '^Source: .*telvarid\.dll"; Flags: dontcopy noencryption$' >/dev/null &&
         pass "modem.iss extracts the DLL with dontcopy noencryption" ||
         fail "modem.iss does not give the DLL Flags: dontcopy noencryption"
     ;;

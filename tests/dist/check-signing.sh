@@ -95,7 +95,7 @@ check_signed() {
     else
         fail "$name: sha256sum -c fails on a SHA256SUMS"
     fi
-    if tr -d '\r' <"$root/README.txt" | grep -q '^The DLLs and tvrprobe.exe of this release are signed'; then
+    if tr -d '\r' <"$root/README.txt" | grep '^The DLLs and tvrprobe.exe of this release are signed' >/dev/null; then
         pass "$name: README.txt says the release is signed"
     else
         fail "$name: README.txt does not say the release is signed"
@@ -160,7 +160,7 @@ if [[ -f $unsigned_zip ]]; then
         fi
     done
     ((signed)) || pass "$(basename "$unsigned_zip"): no file carries a signature"
-    if tr -d '\r' <"$root/README.txt" | grep -q '^This release is unsigned'; then
+    if tr -d '\r' <"$root/README.txt" | grep '^This release is unsigned' >/dev/null; then
         pass "$(basename "$unsigned_zip"): README.txt says the release is unsigned"
     else
         fail "$(basename "$unsigned_zip"): README.txt does not say the release is unsigned"

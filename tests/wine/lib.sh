@@ -219,7 +219,7 @@ tvr_expect_eq() {
 tvr_expect_value() { tvr_expect_eq "$1" "$2" "$(tvr_value "$1")"; }
 
 tvr_expect_line() {
-    if ! printf '%s\n' "$OUT" | grep -q -x -F -- "$1"; then
+    if ! printf '%s\n' "$OUT" | grep -x -F -- "$1" >/dev/null; then
         tvr_fail "expected a line '$1' in the output:"
         printf '%s\n' "$OUT" | sed 's/^/        | /'
     fi
