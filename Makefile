@@ -92,7 +92,7 @@ unit: host
 PHASES := $(ABS_BUILD)/phases.tsv
 PHASE := tools/phases.sh run $(PHASES)
 test:
-	@rm -f $(PHASES) $(ABS_BUILD)/rig/*/logs/*.cost
+	@rm -f $(PHASES) $(ABS_BUILD)/rig/*/logs/*.cost $(ABS_BUILD)/rig/*/logs/*.cases
 	@$(PHASE) "build: the DLLs, tools and tests" $(MAKE) dll host fuzzbuild
 	@$(PHASE) "build: the release archive" $(MAKE) dist
 	@$(PHASE) "setup: Wine, the guest, signing" tools/setup-machine.sh wine dist

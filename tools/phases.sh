@@ -44,6 +44,20 @@ summary)
         cat "${costs[@]}" | sort -t$'\t' -k2,2nr |
             awk -F'\t' '{ printf "    %-14s %6d %6d %5d%s\n", $1, $2, $3, $5, ($4 == "suite" ? "" : "  (cpu: " $4 ")") }'
     done
+    # The slowest cases of all, so that a slow one shows before it is averaged away.
+    shopt -s nullglob
+    cases=("$rig"/{x86,x64}/logs/*.cases)
+    shopt -u nullglob
+    if ((${#cases[@]})); then
+        echo "  The 12 slowest integration cases: wall s, Windows programs started, build, suite: case"
+        for f in "${cases[@]}"; do
+            arch=${f#"$rig"/}
+            arch=${arch%%/*}
+            suite=$(basename "$f" .cases)
+            awk -F'\t' -v a="$arch" -v s="${suite#suite-}" '{ printf "%s\t%s\t%s\t%s\t%s\n", $1, $2, a, s, $3 }' "$f"
+        done | sort -t$'\t' -k1,1nr | awk 'NR <= 12' |
+            awk -F'\t' '{ c = $5; if (length(c) > 70) c = substr(c, 1, 67) "..."; printf "    %6.0f %4d  %s %-10s %s\n", $1, $2, $3, $4 ":", c }'
+    fi
     ;;
 *)
     echo "usage: phases.sh run FILE NAME CMD... | summary FILE RIG JUNIT" >&2

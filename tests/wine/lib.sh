@@ -47,6 +47,7 @@ tvr_wineserver_restart() {
 tvr_cost_begin() {
     export TVR_WINE_STARTS=$TVR_LOG_DIR/wine-starts
     : >"$TVR_WINE_STARTS"
+    : >"$TVR_RIG_DIR/logs/$TVR_SUITE.cases"
     TVR_COST_START=$(date +%s.%N)
     TVR_COST_CGROUP=""
     local group
@@ -71,6 +72,15 @@ tvr_cost_cpu() {
     else
         awk -v hz="$(getconf CLK_TCK)" '$1 == "cpu" { printf "%.1f", ($2 + $3 + $4 + $7 + $8) / hz }' /proc/stat
     fi
+}
+
+# Each case's wall time and Windows programs started, for the slowest cases' table at the
+# end of make test: "seconds<TAB>starts<TAB>case" in logs/suite-NAME.cases.
+tvr_case_cost() {
+    local wall starts
+    wall=$(awk -v a="$TVR_CASE_START" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
+    starts=$(($(wc -l <"$TVR_WINE_STARTS") - TVR_CASE_STARTS0))
+    printf '%s\t%s\t%s\n' "$wall" "$starts" "$TVR_CASE" >>"$TVR_RIG_DIR/logs/$TVR_SUITE.cases"
 }
 
 tvr_cost_end() {
@@ -164,6 +174,7 @@ tvr_stop_background() {
 tvr_finish_case() {
     [[ -z $TVR_CASE ]] && return 0
     tvr_stop_background
+    tvr_case_cost
     if ((TVR_CASE_FAILED)); then
         TVR_FAILED=$((TVR_FAILED + 1))
         echo "FAIL  $TVR_CASE"
@@ -178,6 +189,8 @@ tvr_case() {
     tvr_finish_case
     TVR_CASE=$1
     TVR_CASE_FAILED=0
+    TVR_CASE_START=$(date +%s.%N)
+    TVR_CASE_STARTS0=$(wc -l <"$TVR_WINE_STARTS")
     local n
     for n in 1 2 3 4; do tvr_port_none "$n"; done
 }

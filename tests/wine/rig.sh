@@ -274,7 +274,7 @@ vm_run_suite() {
     TVR_RIG_DIR=$TVR_RIG_ROOT TVR_RIG_LANE=$lane TVR_DLL_DIR=$TVR_DLL32_DIR "$here/rig.sh" run x86 "$suite" \
         >"$out/$name.log" 2>&1 || rc=$?
     if [[ $lane != 1 ]]; then
-        cp "$TVR_RIG_ROOT/x86-lane$lane/logs/suite-$name.cost" "$TVR_RIG_ROOT/x86/logs/" 2>/dev/null || true
+        cp "$TVR_RIG_ROOT/x86-lane$lane/logs/suite-$name".{cost,cases} "$TVR_RIG_ROOT/x86/logs/" 2>/dev/null || true
         where=", lane $lane"
     fi
     echo $((SECONDS - start)) >"$out/$name.time"
