@@ -34,6 +34,7 @@ tvr_wineserver_up() { wineserver -p >/dev/null 2>&1 || true; }
 # Stops the suite's wineserver, which writes the registry into the prefix's files as it
 # ends, and starts a new one, which reads them afresh (and maps the COM pins again).
 tvr_wineserver_restart() {
+    tvr_serve_stop
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
     tvr_wineserver_up
@@ -147,6 +148,7 @@ tvr_system_tapi_restore() {
 }
 
 tvr_cleanup() {
+    tvr_serve_stop
     tvr_system_tapi_restore
     tvr_stop_background
     wineserver -k >/dev/null 2>&1 || true
@@ -210,9 +212,102 @@ tvr_host() {
     tvr_wine "$TVR_DLL_DIR/tvrhost.exe" "$@"
 }
 
+# tvr_serve: from here on, the suite's calls of a tvrhost.exe go to one tvrhost process
+# that runs them one after another (tvrhost --serve), for a suite whose cases each start
+# the host once: under software emulation in the guest every Windows program's start
+# costs ten seconds and more. A call still gets a process of its own where one would
+# differ: an argument outside ASCII (the 8-bit argv is Wine's ANSI rendering of the
+# command line, the request's bytes are not), or Wine's debug channels asked for in
+# TVR_WINE_ENV. Another program, another TVR_WINE_ENV or a server that ended starts a
+# new server; the end of the suite stops it.
+tvr_serve() { TVR_SERVE=1; }
+
+tvr_served() {
+    [[ ${TVR_SERVE:-0} == 1 && $(basename "$1") == tvrhost.exe && " ${TVR_WINE_ENV[*]-} " != *" WINEDEBUG="* ]] || return 1
+    # A subshell (a call run in the background) uses the suite's server but never starts
+    # one, which the suite would not know to stop.
+    [[ $BASHPID == "$$" ]] || kill -0 "${TVR_SERVE_PID:-0}" 2>/dev/null || return 1
+    shift
+    local LC_ALL=C
+    [[ "$*" != *[$'\x80'-$'\xff']* ]]
+}
+
+# A Unix path as Wine names it on its Z: drive (the prefix maps Z: to /).
+tvr_winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+# Sleeps for a fraction of a second without starting a process: a read that times out
+# on a FIFO nobody writes.
+tvr_nap() { read -r -t "$1" -u "$TVR_NAP_FD" _ 2>/dev/null || true; }
+
+tvr_serve_stop() {
+    [[ -n ${TVR_SERVE_PID:-} ]] || return 0
+    local dir=$TVR_SERVE_DIR i
+    if kill -0 "$TVR_SERVE_PID" 2>/dev/null; then
+        printf '%s\0' - - quit >"$dir/req.tmp" && mv "$dir/req.tmp" "$dir/req"
+        for ((i = 0; i < 200; i++)); do
+            kill -0 "$TVR_SERVE_PID" 2>/dev/null || break
+            tvr_nap 0.05
+        done
+        kill "$TVR_SERVE_PID" 2>/dev/null || true
+    fi
+    wait "$TVR_SERVE_PID" 2>/dev/null || true
+    TVR_SERVE_PID=""
+    TVR_SERVE_KEY=""
+}
+
+tvr_wine_served() {
+    local exe=$1 key dir=$TVR_LOG_DIR/serve i
+    shift
+    key="$exe|${TVR_WINE_ENV[*]-}"
+    if [[ $key != "${TVR_SERVE_KEY:-}" ]] || ! kill -0 "${TVR_SERVE_PID:-0}" 2>/dev/null; then
+        tvr_serve_stop
+        mkdir -p "$dir"
+        rm -f "$dir/req" "$dir/req.tmp" "$dir/done" "$dir/done.tmp"
+        if [[ -z ${TVR_NAP_FD:-} ]]; then
+            mkfifo "$dir/nap" 2>/dev/null || true
+            exec {TVR_NAP_FD}<>"$dir/nap"
+        fi
+        (cd "$(dirname "$exe")" && exec env "${TVR_WINE_ENV[@]+"${TVR_WINE_ENV[@]}"}" \
+            wine "$exe" --serve "$(tvr_winpath "$dir")" </dev/null >"$dir/server.out" 2>"$dir/server.err") &
+        TVR_SERVE_PID=$!
+        TVR_SERVE_KEY=$key
+        TVR_SERVE_DIR=$dir
+    fi
+    rm -f "$dir/done" "$TVR_LOG_DIR/last.raw"
+    printf '%s\0' "$(tvr_winpath "$TVR_LOG_DIR/last.raw")" "$(tvr_winpath "$TVR_LOG_DIR/last.err")" "$@" >"$dir/req.tmp"
+    mv "$dir/req.tmp" "$dir/req"
+    # As long as a program of its own may take (timeout 300).
+    RC=""
+    for ((i = 0; i < 6000; i++)); do
+        if [[ -s $dir/done ]]; then
+            RC=$(<"$dir/done")
+            break
+        fi
+        if ! kill -0 "$TVR_SERVE_PID" 2>/dev/null; then
+            # The request ended the server (a crash): its exit status stands for the call's.
+            wait "$TVR_SERVE_PID" && RC=0 || RC=$?
+            TVR_SERVE_PID=""
+            break
+        fi
+        tvr_nap 0.05
+    done
+    if [[ -z $RC ]]; then
+        kill "$TVR_SERVE_PID" 2>/dev/null || true
+        wait "$TVR_SERVE_PID" 2>/dev/null || true
+        TVR_SERVE_PID=""
+        RC=124
+    fi
+    OUT=$(tr -d '\r' <"$TVR_LOG_DIR/last.raw" 2>/dev/null)
+    printf '%s\n' "$OUT" >"$TVR_LOG_DIR/last.out"
+}
+
 tvr_wine() {
     local exe=$1
     shift
+    if tvr_served "$exe" "$@"; then
+        tvr_wine_served "$exe" "$@"
+        return
+    fi
     # $RC is the Windows program's exit code, not that of the filter behind it.
     OUT=$(cd "$(dirname "$exe")" && env "${TVR_WINE_ENV[@]+"${TVR_WINE_ENV[@]}"}" \
         timeout 300 wine "$exe" "$@" 2>"$TVR_LOG_DIR/last.err" | tr -d '\r'

@@ -2,6 +2,8 @@
 # Each case runs the check once through the test host ("check PORT BAUD FLAG [CMD]")
 # and checks the result and what the emulator saw: bytes, line settings, open and close.
 source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
+# Each case starts the test host: one process runs them all (tests/wine/lib.sh).
+tvr_serve
 
 tvr_case "a device that answers one byte: result 1, and the call ends at that byte"
 tvr_emu 1 onebyte --delay 300

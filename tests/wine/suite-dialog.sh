@@ -222,6 +222,9 @@ judge_input() {
         "call1 after $4" "call1 shows need=$2,$3 have=$2,$(($3 + 5))"
 }
 
+# Each case starts the test host: one process runs them all (tests/wine/lib.sh).
+tvr_serve
+
 tvr_case "the judge gives the reference dialog to the pixel and refuses a pixel off"
 # Two buttons: text (47,18) 250 x 44, buttons at (68,72) and (158,72), control 202 at
 # (10,72), dialog (147,134) 305 x 131 whose client area starts at (150,156); the icon

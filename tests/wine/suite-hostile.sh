@@ -17,6 +17,8 @@
 # bound the overhead of the scan that follows, and the ceilings keep only one second.
 # tvr-session: alone
 source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
+# Each case starts the test host: one process runs them all (tests/wine/lib.sh).
+tvr_serve
 
 readonly hostile_scan_ceiling_ms=$((12100 + 1000))
 readonly hostile_check_ceiling_ms=$((20000 + 1000))

@@ -3,6 +3,8 @@
 # unless it says otherwise) through the test host, and checks both the result and
 # what the emulators saw.
 source "$TVR_SOURCE_DIR/tests/wine/emu.sh"
+# Each case starts the test host: one process runs them all (tests/wine/lib.sh).
+tvr_serve
 
 # The dialogue every opened port must see, one whole command line each. The drains
 # purge only the input, so nothing that was written is flushed from the tty's output

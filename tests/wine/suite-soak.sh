@@ -28,7 +28,7 @@ cp "$WINEPREFIX/.tvr-wine-tapi32.dll" "$TVR_SYSTEM_DIR/tapi32.dll.wine"
 printf '%s\n' "log off" "device 0 0 1 16 0 0 COM2 0 2400" >"$TVR_SYSTEM_DIR/tapi-scenario.txt"
 
 # The find's window is destroyed once per call: unmanaged, so that Wine's X11 driver
-# does not wait 2 s for a window manager Xvfb does not run (see suite-find.sh).
+# does not wait 2 s for a window manager Xvfb does not run (see suite-find-window.sh).
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
 
 tvr_case "every block keeps handles, GDI and USER objects and private bytes flat (counts / $soak_divide)"

@@ -17,6 +17,8 @@ tel_system=$TVR_SYSTEM_DIR
 # Native only: a case passes against the double or not at all, never against Wine's
 # builtin by a silent fallback.
 TVR_WINE_ENV=(WINEDLLOVERRIDES="tapi32=n;mscoree,mshtml=")
+# Each case starts the test host: one process runs them all (tests/wine/lib.sh).
+tvr_serve
 
 # Writes the scenario (one argument per line) and starts a fresh call log.
 tel_scenario() {

@@ -4,6 +4,7 @@
 // itself with TVR_HOST_VERB.
 //
 //   tvrhost [--by-ordinal] VERB [ARGS...]
+//   tvrhost --serve FOLDER    the same, request after request, in one process
 #ifndef TVR_TEST_HOST_H
 #define TVR_TEST_HOST_H
 
@@ -26,6 +27,10 @@ struct HostVerbRegistrar {
 #define TVR_HOST_VERB(ident, name, fn)                          \
     static HostVerb g_hostverb_##ident = {name, fn, nullptr}; \
     static HostVerbRegistrar g_hostregistrar_##ident(&g_hostverb_##ident)
+
+// The request's arguments as UTF-16, for a verb that needs characters outside the ANSI
+// code page: the command line's (the program's name first), or a served request's.
+LPWSTR *HostWideArgs(int *pnArgs);
 
 // Milliseconds elapsed since pStart, from the high-resolution counter.
 double HostElapsedMs(const LARGE_INTEGER *pStart);

@@ -275,14 +275,13 @@ int RunDialog(const TelvaridApi *pApi, int argc, char **argv)
     static WCHAR szWide[2048];
     if (bWide) {
         int nArgs = 0;
-        LPWSTR *ppszArgs = CommandLineToArgvW(GetCommandLineW(), &nArgs);
+        LPWSTR *ppszArgs = HostWideArgs(&nArgs);
         for (int i = 0; ppszArgs != NULL && i + 1 < nArgs; ++i) {
             if (lstrcmpW(ppszArgs[i], L"dialog") == 0) {
                 lstrcpynW(szWide, ppszArgs[i + 1], sizeof szWide / sizeof szWide[0]);
                 break;
             }
         }
-        LocalFree(ppszArgs);
         WCHAR *pOut = szWide;
         for (const WCHAR *p = szWide; *p; ++p) {
             if (p[0] == L'\\' && (p[1] == L'n' || p[1] == L't')) {

@@ -1,5 +1,6 @@
 // "find": drives TVRFindModem, with no owner or with a real owner window, and prints what
-// it returned and what the owner went through, for tests/wine/suite-find.sh.
+// it returned and what the owner went through, for tests/wine/suite-find.sh and
+// suite-find-window.sh.
 //
 //   find [OPTIONS]      one line per mode: mode=M result=R port=N ms=T
 //     --modes LIST      at-once, in-turn or both (at-once,in-turn; the default)

@@ -19,16 +19,37 @@ double HostElapsedMs(const LARGE_INTEGER *pStart)
     return 1000.0 * static_cast<double>(now.QuadPart - pStart->QuadPart) / static_cast<double>(freq.QuadPart);
 }
 
-int main(int argc, char **argv)
+// The wide arguments of the request being run: the process's own command line, or the
+// served request's, which has none of its own.
+static LPWSTR *g_ppszServedWide = nullptr;
+static int g_nServedWide = 0;
+
+LPWSTR *HostWideArgs(int *pnArgs)
+{
+    if (g_ppszServedWide) {
+        *pnArgs = g_nServedWide;
+        return g_ppszServedWide;
+    }
+    static LPWSTR *s_ppszArgs = nullptr;
+    static int s_nArgs = 0;
+    if (!s_ppszArgs)
+        s_ppszArgs = CommandLineToArgvW(GetCommandLineW(), &s_nArgs);
+    *pnArgs = s_ppszArgs ? s_nArgs : 0;
+    return s_ppszArgs;
+}
+
+// Runs one request: [--by-ordinal] VERB [ARGS...]. Loads the library, runs the verb and
+// frees the library again, so that every request starts from an unloaded library.
+static int RunRequest(int argc, char **argv)
 {
     bool bByOrdinal = false;
-    int i = 1;
+    int i = 0;
     if (i < argc && strcmp(argv[i], "--by-ordinal") == 0) {
         bByOrdinal = true;
         ++i;
     }
     if (i >= argc) {
-        fprintf(stderr, "usage: tvrhost [--by-ordinal] VERB [ARGS...]\n");
+        fprintf(stderr, "usage: tvrhost [--by-ordinal] VERB [ARGS...] | tvrhost --serve FOLDER\n");
         return 2;
     }
     const HostVerb *pVerb = g_pVerbs;
@@ -52,4 +73,100 @@ int main(int argc, char **argv)
     printf("after_unload=%s\n", GetModuleHandleA("telvarid.dll") ? "still-loaded" : "gone");
     fflush(stdout);
     return rc;
+}
+
+// Reads the whole of a small file into a heap block with a terminating NUL; NULL when it
+// cannot be opened yet (the suite renames the request into place whole).
+static char *ReadRequest(const char *pszPath, DWORD *pcb)
+{
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return NULL;
+    DWORD cb = GetFileSize(hFile, NULL);
+    char *pBuf = NULL;
+    DWORD cbRead = 0;
+    if (cb != INVALID_FILE_SIZE && cb < 65536) {
+        pBuf = static_cast<char *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cb + 1));
+        if (pBuf && (!ReadFile(hFile, pBuf, cb, &cbRead, NULL) || cbRead != cb)) {
+            HeapFree(GetProcessHeap(), 0, pBuf);
+            pBuf = NULL;
+        }
+    }
+    CloseHandle(hFile);
+    *pcb = cbRead;
+    return pBuf;
+}
+
+// --serve FOLDER: runs the suite's requests one after another in this one process, since
+// under software emulation a Wine program's start costs ten seconds and more. A request
+// is FOLDER\req, NUL-separated: the output file, the error file, then the arguments as
+// on a command line ("quit" ends the server). When it has run, its exit code is written
+// to FOLDER\done. Each request loads and frees the library itself, and whatever its
+// windows left in this thread's message queue (a WM_QUIT posted again) is taken away
+// before the next one.
+static int Serve(const char *pszFolder)
+{
+    char szReq[MAX_PATH], szTmp[MAX_PATH], szDone[MAX_PATH];
+    wsprintfA(szReq, "%s\\req", pszFolder);
+    wsprintfA(szTmp, "%s\\done.tmp", pszFolder);
+    wsprintfA(szDone, "%s\\done", pszFolder);
+    for (;;) {
+        DWORD cb = 0;
+        char *pReq = ReadRequest(szReq, &cb);
+        if (!pReq) {
+            Sleep(20);
+            continue;
+        }
+        DeleteFileA(szReq);
+        char *rgpsz[64];
+        int nFields = 0;
+        for (DWORD i = 0; i < cb && nFields < 64; i += static_cast<DWORD>(strlen(pReq + i)) + 1)
+            rgpsz[nFields++] = pReq + i;
+        if (nFields < 3 || strcmp(rgpsz[2], "quit") == 0) {
+            HeapFree(GetProcessHeap(), 0, pReq);
+            return 0;
+        }
+        // The wide arguments, for a verb that reads its text from them.
+        LPWSTR rgpszWide[64];
+        for (int i = 2; i < nFields; ++i) {
+            int cch = MultiByteToWideChar(CP_UTF8, 0, rgpsz[i], -1, NULL, 0);
+            rgpszWide[i - 2] = static_cast<LPWSTR>(HeapAlloc(GetProcessHeap(), 0, (cch > 0 ? cch : 1) * sizeof(WCHAR)));
+            rgpszWide[i - 2][0] = 0;
+            MultiByteToWideChar(CP_UTF8, 0, rgpsz[i], -1, rgpszWide[i - 2], cch);
+        }
+        g_ppszServedWide = rgpszWide;
+        g_nServedWide = nFields - 2;
+
+        freopen(rgpsz[0], "w", stdout);
+        freopen(rgpsz[1], "w", stderr);
+        int rc = RunRequest(nFields - 2, rgpsz + 2);
+        fflush(stdout);
+        fflush(stderr);
+        freopen("NUL", "w", stdout);
+        freopen("NUL", "w", stderr);
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        }
+
+        g_ppszServedWide = nullptr;
+        for (int i = 2; i < nFields; ++i)
+            HeapFree(GetProcessHeap(), 0, rgpszWide[i - 2]);
+        HeapFree(GetProcessHeap(), 0, pReq);
+        char szRc[16];
+        wsprintfA(szRc, "%d\n", rc);
+        HANDLE hFile = CreateFileA(szTmp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (hFile != INVALID_HANDLE_VALUE) {
+            DWORD cbWritten = 0;
+            WriteFile(hFile, szRc, lstrlenA(szRc), &cbWritten, NULL);
+            CloseHandle(hFile);
+        }
+        MoveFileExA(szTmp, szDone, MOVEFILE_REPLACE_EXISTING);
+    }
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && strcmp(argv[1], "--serve") == 0)
+        return Serve(argv[2]);
+    return RunRequest(argc - 1, argv + 1);
 }
