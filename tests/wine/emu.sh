@@ -29,10 +29,14 @@ tvr_emu() {
     TVR_EMU_PIDS+=("$pid")
     TVR_EMU_LOGS[$n]=$log
     # Ready once the link exists and the start line is written.
-    local i
-    for i in $(seq 1 100); do
-        if grep -q '^start ' "$log" 2>/dev/null; then return 0; fi
-        sleep 0.05
+    local i line
+    for ((i = 0; i < 100; i++)); do
+        if [[ -f $log ]]; then
+            while IFS= read -r line; do
+                [[ $line != "start "* ]] || return 0
+            done <"$log"
+        fi
+        tvr_nap 0.05
     done
     echo "tvr_emu: the emulator for COM$n did not start (see $TVR_LOG_DIR/emu.err)" >&2
     return 1

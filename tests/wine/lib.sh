@@ -78,10 +78,16 @@ tvr_cost_cpu() {
 # Each case's wall time and Windows programs started, for the slowest cases' table at the
 # end of make test: "seconds<TAB>starts<TAB>case" in logs/suite-NAME.cases.
 tvr_case_cost() {
-    local wall starts
-    wall=$(awk -v a="$TVR_CASE_START" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
-    starts=$(($(wc -l <"$TVR_WINE_STARTS") - TVR_CASE_STARTS0))
-    printf '%s\t%s\t%s\n' "$wall" "$starts" "$TVR_CASE" >>"$TVR_RIG_DIR/logs/$TVR_SUITE.cases"
+    local tenths=$(((${EPOCHREALTIME/[.,]/} - TVR_CASE_START) / 100000))
+    printf '%d.%d\t%d\t%s\n' $((tenths / 10)) $((tenths % 10)) $(($(tvr_starts) - TVR_CASE_STARTS0)) "$TVR_CASE" \
+        >>"$TVR_RIG_DIR/logs/$TVR_SUITE.cases"
+}
+
+# Windows programs started so far (lines in the shim's file), without a process.
+tvr_starts() {
+    local -a lines=()
+    [[ ! -f $TVR_WINE_STARTS ]] || mapfile -t lines <"$TVR_WINE_STARTS"
+    echo "${#lines[@]}"
 }
 
 tvr_cost_end() {
@@ -191,8 +197,8 @@ tvr_case() {
     tvr_finish_case
     TVR_CASE=$1
     TVR_CASE_FAILED=0
-    TVR_CASE_START=$(date +%s.%N)
-    TVR_CASE_STARTS0=$(wc -l <"$TVR_WINE_STARTS")
+    TVR_CASE_START=${EPOCHREALTIME/[.,]/}
+    TVR_CASE_STARTS0=$(tvr_starts)
     local n
     for n in 1 2 3 4; do tvr_port_none "$n"; done
 }
@@ -204,7 +210,7 @@ tvr_fail() {
 
 # Points COMn at TARGET (a pty path); tvr_port_none leaves COMn naming nothing.
 tvr_port() { ln -sfn "$2" "$TVR_RIG_DIR/ports/com$1"; }
-tvr_port_none() { rm -f "$TVR_RIG_DIR/ports/com$1"; }
+tvr_port_none() { [[ ! -e $TVR_RIG_DIR/ports/com$1 && ! -L $TVR_RIG_DIR/ports/com$1 ]] || rm -f "$TVR_RIG_DIR/ports/com$1"; }
 
 # Runs the test host; its output goes to $OUT and $TVR_LOG_DIR/last.out, its exit code
 # to $RC. Extra environment for wine may be given in TVR_WINE_ENV (an array).
@@ -226,7 +232,7 @@ tvr_served() {
     [[ ${TVR_SERVE:-0} == 1 && $(basename "$1") == tvrhost.exe && " ${TVR_WINE_ENV[*]-} " != *" WINEDEBUG="* ]] || return 1
     # A subshell (a call run in the background) uses the suite's server but never starts
     # one, which the suite would not know to stop.
-    [[ $BASHPID == "$$" ]] || kill -0 "${TVR_SERVE_PID:-0}" 2>/dev/null || return 1
+    [[ $BASHPID == "$$" ]] || tvr_serve_live || return 1
     shift
     local LC_ALL=C
     [[ "$*" != *[$'\x80'-$'\xff']* ]]
@@ -235,9 +241,25 @@ tvr_served() {
 # A Unix path as Wine names it on its Z: drive (the prefix maps Z: to /).
 tvr_winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 
+# The suite's server is running (an empty pid is none: kill -0 0 would ask about the
+# whole process group).
+tvr_serve_live() { [[ -n ${TVR_SERVE_PID:-} ]] && kill -0 "$TVR_SERVE_PID" 2>/dev/null; }
+
 # Sleeps for a fraction of a second without starting a process: a read that times out
-# on a FIFO nobody writes.
-tvr_nap() { read -r -t "$1" -u "$TVR_NAP_FD" _ 2>/dev/null || true; }
+# on a FIFO of its own that nobody writes, made in the local temporary folder (a FIFO
+# on the guest's 9p share of the clone does not block). Where a read ends at once
+# without timing out, sleep(1) does it.
+tvr_nap() {
+    if [[ -z ${TVR_NAP_FD:-} ]]; then
+        local fifo
+        fifo=$(mktemp -u "${TMPDIR:-/tmp}/tvr-nap.XXXXXX")
+        mkfifo -m 600 "$fifo" && exec {TVR_NAP_FD}<>"$fifo"
+        rm -f "$fifo"
+    fi
+    local rc=0
+    [[ -n ${TVR_NAP_FD:-} ]] && read -r -t "$1" -u "$TVR_NAP_FD" _ 2>/dev/null || rc=$?
+    ((rc > 128)) || sleep "$1"
+}
 
 tvr_serve_stop() {
     [[ -n ${TVR_SERVE_PID:-} ]] || return 0
@@ -256,17 +278,13 @@ tvr_serve_stop() {
 }
 
 tvr_wine_served() {
-    local exe=$1 key dir=$TVR_LOG_DIR/serve i
+    local exe=$1 key dir=$TVR_LOG_DIR/serve
     shift
     key="$exe|${TVR_WINE_ENV[*]-}"
-    if [[ $key != "${TVR_SERVE_KEY:-}" ]] || ! kill -0 "${TVR_SERVE_PID:-0}" 2>/dev/null; then
+    if [[ $key != "${TVR_SERVE_KEY:-}" ]] || ! tvr_serve_live; then
         tvr_serve_stop
         mkdir -p "$dir"
         rm -f "$dir/req" "$dir/req.tmp" "$dir/done" "$dir/done.tmp"
-        if [[ -z ${TVR_NAP_FD:-} ]]; then
-            mkfifo "$dir/nap" 2>/dev/null || true
-            exec {TVR_NAP_FD}<>"$dir/nap"
-        fi
         (cd "$(dirname "$exe")" && exec env "${TVR_WINE_ENV[@]+"${TVR_WINE_ENV[@]}"}" \
             wine "$exe" --serve "$(tvr_winpath "$dir")" </dev/null >"$dir/server.out" 2>"$dir/server.err") &
         TVR_SERVE_PID=$!
@@ -277,13 +295,14 @@ tvr_wine_served() {
     printf '%s\0' "$(tvr_winpath "$TVR_LOG_DIR/last.raw")" "$(tvr_winpath "$TVR_LOG_DIR/last.err")" "$@" >"$dir/req.tmp"
     mv "$dir/req.tmp" "$dir/req"
     # As long as a program of its own may take (timeout 300).
+    local deadline=$((SECONDS + 300))
     RC=""
-    for ((i = 0; i < 6000; i++)); do
+    while ((SECONDS < deadline)); do
         if [[ -s $dir/done ]]; then
             RC=$(<"$dir/done")
             break
         fi
-        if ! kill -0 "$TVR_SERVE_PID" 2>/dev/null; then
+        if ! tvr_serve_live; then
             # The request ended the server (a crash): its exit status stands for the call's.
             wait "$TVR_SERVE_PID" && RC=0 || RC=$?
             TVR_SERVE_PID=""
@@ -315,8 +334,14 @@ tvr_wine() {
     printf '%s\n' "$OUT" >"$TVR_LOG_DIR/last.out"
 }
 
-# The value of KEY in a "key=value" output line of $OUT (first match).
-tvr_value() { printf '%s\n' "$OUT" | grep -o -E "(^| )$1=[^ ]*" | head -1 | sed -E "s/^ ?$1=//"; }
+# The value of KEY in a "key=value" output line of $OUT (first match: at a line's start
+# or after a space). The helpers that every case calls start no process: under software
+# emulation in the guest each one costs 50 ms or more.
+tvr_value() {
+    local re=$'[\n ]'"$1"$'=([^\n ]*)'
+    [[ $'\n'$OUT =~ $re ]] && printf '%s\n' "${BASH_REMATCH[1]}"
+    return 0
+}
 
 tvr_expect_eq() {
     if [[ "$2" != "$3" ]]; then
@@ -327,7 +352,7 @@ tvr_expect_eq() {
 tvr_expect_value() { tvr_expect_eq "$1" "$2" "$(tvr_value "$1")"; }
 
 tvr_expect_line() {
-    if ! printf '%s\n' "$OUT" | grep -x -F -- "$1" >/dev/null; then
+    if [[ $'\n'$OUT$'\n' != *$'\n'"$1"$'\n'* ]]; then
         tvr_fail "expected a line '$1' in the output:"
         printf '%s\n' "$OUT" | sed 's/^/        | /'
     fi
