@@ -26,7 +26,7 @@ RIG := $(RIG_ENV) tests/wine/rig.sh
 
 FUZZ_SECONDS ?= 60
 # Where this kernel runs no 32-bit programs, the PE32 build runs in a guest under software
-# emulation (tests/vm; its suites take half an hour or more); TVR_VM=0 turns that off for a
+# emulation (tests/vm; its suites take about 25 minutes); TVR_VM=0 turns that off for a
 # quick local run, and the PE32 suites are then reported as skipped.
 TVR_VM ?= 1
 export TVR_VM
