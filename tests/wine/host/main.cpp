@@ -21,13 +21,14 @@ double HostElapsedMs(const LARGE_INTEGER *pStart)
 
 // The wide arguments of the request being run: the process's own command line, or the
 // served request's, which has none of its own.
+static bool g_bServing = false;
 static LPWSTR *g_ppszServedWide = nullptr;
 static int g_nServedWide = 0;
 
 LPWSTR *HostWideArgs(int *pnArgs)
 {
-    if (g_ppszServedWide) {
-        *pnArgs = g_nServedWide;
+    if (g_bServing) {
+        *pnArgs = g_ppszServedWide ? g_nServedWide : 0;
         return g_ppszServedWide;
     }
     static LPWSTR *s_ppszArgs = nullptr;
@@ -97,15 +98,54 @@ static char *ReadRequest(const char *pszPath, DWORD *pcb)
     return pBuf;
 }
 
+// The request's arguments as UTF-16, in one heap block: an array of pointers followed by
+// the strings. NULL when the block cannot be had (a verb then finds no wide arguments).
+static LPWSTR *WidenArgs(char **ppszArgs, int nArgs)
+{
+    size_t cchAll = 0;
+    for (int i = 0; i < nArgs; ++i)
+        cchAll += static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, ppszArgs[i], -1, NULL, 0)) + 1;
+    LPWSTR *ppszWide = static_cast<LPWSTR *>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, nArgs * sizeof(LPWSTR) + cchAll * sizeof(WCHAR)));
+    if (!ppszWide)
+        return NULL;
+    LPWSTR pszNext = reinterpret_cast<LPWSTR>(ppszWide + nArgs);
+    for (int i = 0; i < nArgs; ++i) {
+        int cch = MultiByteToWideChar(CP_UTF8, 0, ppszArgs[i], -1, NULL, 0) + 1;
+        ppszWide[i] = pszNext;
+        MultiByteToWideChar(CP_UTF8, 0, ppszArgs[i], -1, pszNext, cch);
+        pszNext += cch;
+    }
+    return ppszWide;
+}
+
+// Writes the request's exit code to FOLDER\done, whole: into a file beside it first.
+static void AnswerRequest(const char *pszTmp, const char *pszDone, int rc)
+{
+    char szRc[16];
+    wsprintfA(szRc, "%d\n", rc);
+    HANDLE hFile = CreateFileA(pszTmp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile != INVALID_HANDLE_VALUE) {
+        DWORD cbWritten = 0;
+        WriteFile(hFile, szRc, lstrlenA(szRc), &cbWritten, NULL);
+        CloseHandle(hFile);
+    }
+    MoveFileExA(pszTmp, pszDone, MOVEFILE_REPLACE_EXISTING);
+}
+
 // --serve FOLDER: runs the suite's requests one after another in this one process, since
-// under software emulation a Wine program's start costs ten seconds and more. A request
-// is FOLDER\req, NUL-separated: the output file, the error file, then the arguments as
-// on a command line ("quit" ends the server). When it has run, its exit code is written
-// to FOLDER\done. Each request loads and frees the library itself, and whatever its
-// windows left in this thread's message queue (a WM_QUIT posted again) is taken away
-// before the next one.
+// under software emulation a Wine program's start costs seconds. A request is
+// FOLDER\req, NUL-separated: the output file, the error file, then at most 62 arguments
+// as on a command line ("quit" ends the server; more arguments are refused with 2).
+// When it has run, its exit code is written to FOLDER\done. Each request loads and frees
+// the library itself, and whatever its windows left in this thread's message queue (a
+// WM_QUIT posted again) is taken away before the next one.
 static int Serve(const char *pszFolder)
 {
+    if (lstrlenA(pszFolder) > MAX_PATH - 16) {
+        fprintf(stderr, "tvrhost: the folder's name is too long\n");
+        return 2;
+    }
     char szReq[MAX_PATH], szTmp[MAX_PATH], szDone[MAX_PATH];
     wsprintfA(szReq, "%s\\req", pszFolder);
     wsprintfA(szTmp, "%s\\done.tmp", pszFolder);
@@ -118,24 +158,23 @@ static int Serve(const char *pszFolder)
             continue;
         }
         DeleteFileA(szReq);
-        char *rgpsz[64];
+        const int kMaxFields = 64;
+        char *rgpsz[kMaxFields];
         int nFields = 0;
-        for (DWORD i = 0; i < cb && nFields < 64; i += static_cast<DWORD>(strlen(pReq + i)) + 1)
+        DWORD i = 0;
+        for (; i < cb && nFields < kMaxFields; i += static_cast<DWORD>(strlen(pReq + i)) + 1)
             rgpsz[nFields++] = pReq + i;
         if (nFields < 3 || strcmp(rgpsz[2], "quit") == 0) {
             HeapFree(GetProcessHeap(), 0, pReq);
             return 0;
         }
-        // The wide arguments, for a verb that reads its text from them.
-        LPWSTR rgpszWide[64];
-        for (int i = 2; i < nFields; ++i) {
-            int cch = MultiByteToWideChar(CP_UTF8, 0, rgpsz[i], -1, NULL, 0);
-            rgpszWide[i - 2] = static_cast<LPWSTR>(HeapAlloc(GetProcessHeap(), 0, (cch > 0 ? cch : 1) * sizeof(WCHAR)));
-            rgpszWide[i - 2][0] = 0;
-            MultiByteToWideChar(CP_UTF8, 0, rgpsz[i], -1, rgpszWide[i - 2], cch);
+        if (i < cb) {
+            HeapFree(GetProcessHeap(), 0, pReq);
+            AnswerRequest(szTmp, szDone, 2);
+            continue;
         }
-        g_ppszServedWide = rgpszWide;
         g_nServedWide = nFields - 2;
+        g_ppszServedWide = WidenArgs(rgpsz + 2, g_nServedWide);
 
         freopen(rgpsz[0], "w", stdout);
         freopen(rgpsz[1], "w", stderr);
@@ -148,25 +187,20 @@ static int Serve(const char *pszFolder)
         while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
         }
 
+        if (g_ppszServedWide)
+            HeapFree(GetProcessHeap(), 0, g_ppszServedWide);
         g_ppszServedWide = nullptr;
-        for (int i = 2; i < nFields; ++i)
-            HeapFree(GetProcessHeap(), 0, rgpszWide[i - 2]);
+        g_nServedWide = 0;
         HeapFree(GetProcessHeap(), 0, pReq);
-        char szRc[16];
-        wsprintfA(szRc, "%d\n", rc);
-        HANDLE hFile = CreateFileA(szTmp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (hFile != INVALID_HANDLE_VALUE) {
-            DWORD cbWritten = 0;
-            WriteFile(hFile, szRc, lstrlenA(szRc), &cbWritten, NULL);
-            CloseHandle(hFile);
-        }
-        MoveFileExA(szTmp, szDone, MOVEFILE_REPLACE_EXISTING);
+        AnswerRequest(szTmp, szDone, rc);
     }
 }
 
 int main(int argc, char **argv)
 {
-    if (argc == 3 && strcmp(argv[1], "--serve") == 0)
+    if (argc == 3 && strcmp(argv[1], "--serve") == 0) {
+        g_bServing = true;
         return Serve(argv[2]);
+    }
     return RunRequest(argc - 1, argv + 1);
 }
