@@ -220,16 +220,16 @@ tvr_host() {
 
 # tvr_serve: from here on, the suite's calls of a tvrhost.exe go to one tvrhost process
 # that runs them one after another (tvrhost --serve), for a suite whose cases each start
-# the host once: under software emulation in the guest every Windows program's start
-# costs ten seconds and more. A call still gets a process of its own where one would
-# differ: an argument outside ASCII (the 8-bit argv is Wine's ANSI rendering of the
+# the host once: under software emulation in the guest a Windows program's start costs
+# seconds, and far more beside other work. A call still gets a process of its own where
+# one would differ: an argument outside ASCII (the 8-bit argv is Wine's ANSI rendering of the
 # command line, the request's bytes are not), or Wine's debug channels asked for in
 # TVR_WINE_ENV. Another program, another TVR_WINE_ENV or a server that ended starts a
 # new server; the end of the suite stops it.
 tvr_serve() { TVR_SERVE=1; }
 
 tvr_served() {
-    [[ ${TVR_SERVE:-0} == 1 && $(basename "$1") == tvrhost.exe && " ${TVR_WINE_ENV[*]-} " != *" WINEDEBUG="* ]] || return 1
+    [[ ${TVR_SERVE:-0} == 1 && ${1##*/} == tvrhost.exe && " ${TVR_WINE_ENV[*]-} " != *" WINEDEBUG="* ]] || return 1
     # A subshell (a call run in the background) uses the suite's server but never starts
     # one, which the suite would not know to stop.
     [[ $BASHPID == "$$" ]] || tvr_serve_live || return 1
